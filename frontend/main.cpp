@@ -1,0 +1,85 @@
+// The farvane program: the game window, or a replay script run headless.
+#include <cstring>
+#include <iostream>
+#include <string>
+
+#include "frontend/app.h"
+#include "replay/driver.h"
+
+namespace {
+
+constexpr const char* Usage =
+    "Usage: farvane [--record FILE]\n"
+    "       farvane --script FILE [--screenshot OUT.png]\n"
+    "       farvane --help | --version\n"
+    "\n"
+    "  (no option)          open the game window\n"
+    "  --record FILE        open the window and write every event the game handles to FILE,\n"
+    "                       as a script that --script replays\n"
+    "  --script FILE        run the replay script FILE headless ('-' reads standard input)\n"
+    "  --screenshot OUT.png with --script: write the window's client area after the script\n"
+    "  --help               show this text\n"
+    "  --version            show the version\n";
+
+int usageError(const std::string& message)
+{
+    std::cerr << "farvane: " << message << "\n" << Usage;
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::string script;
+    std::string screenshot;
+    std::string record;
+    bool haveScript = false;
+    bool haveScreenshot = false;
+    bool haveRecord = false;
+
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        auto value = [&](bool& seen, std::string& into) {
+            if (seen)
+                return usageError(arg + " given twice");
+            if (i + 1 >= argc)
+                return usageError(arg + " needs a file name");
+            seen = true;
+            into = argv[++i];
+            return 0;
+        };
+        int status = 0;
+        if (arg == "--help" || arg == "-h") {
+            std::cout << Usage;
+            return 0;
+        } else if (arg == "--version") {
+            std::cout << "farvane 1.33.7\n";
+            return 0;
+        } else if (arg == "--script") {
+            status = value(haveScript, script);
+        } else if (arg == "--screenshot") {
+            status = value(haveScreenshot, screenshot);
+        } else if (arg == "--record") {
+            status = value(haveRecord, record);
+        } else {
+            status = usageError("unknown option \"" + arg + "\"");
+        }
+        if (status != 0)
+            return status;
+    }
+
+    if (haveRecord && haveScript)
+        return usageError("--record opens the window and cannot be used with --script");
+    if (haveScreenshot && !haveScript)
+        return usageError("--screenshot needs --script");
+
+    if (!haveScript)
+        return farvane::runWindow(argc, argv, record);
+
+    farvane::replay::Result result = farvane::replay::runScriptFile(script, std::cin, std::cout, std::cerr);
+    std::cout.flush();
+    if (result.exitStatus != 0 || !haveScreenshot || !result.finalScene)
+        return result.exitStatus;
+    return farvane::saveScreenshot(argc, argv, *result.finalScene, screenshot) ? 0 : 1;
+}

@@ -1,0 +1,105 @@
+// Collisions of the player with the obstacles, the shield icons, and the lost game.
+#include "game/form.h"
+#include "playfield/runtime.h"
+
+namespace farvane {
+
+namespace {
+
+// A box side that is a sum is added in full precision and only then rounded.
+std::int32_t side(double a, double b = 0) { return RoundToInt32(a + b); }
+
+Box boxOf(const Shape& obstacle)
+{
+    // Visible plays no part: a hidden obstacle collides like a shown one.
+    return Box{side(obstacle.Left), side(obstacle.Top), side(obstacle.Left, obstacle.Width),
+               side(obstacle.Top, obstacle.Height)};
+}
+
+} // namespace
+
+// The body gives the left, right and bottom sides, the cab the top.
+Box Veskara::playerBox() const
+{
+    return Box{side(Player1.Left), side(Player6.Top), side(Player1.Left, Player1.Width),
+               side(Player1.Top, Player1.Height)};
+}
+
+void Veskara::loseGame()
+{
+    HideShield0();
+    ShowPlayerHit();
+    Timer1.Enabled = false; // off before the box, so no tick runs while it waits
+    mnuHelp.Enabled = true;
+    host->MsgBox("You Lose!", "Muahahahaa");
+}
+
+void Veskara::CheckObstacleHits()
+{
+    for (std::size_t i = 0; i < Obstacle.size(); ++i) {
+        Box intersection;
+        if (!IntersectRect(intersection, playerBox(), boxOf(Obstacle[i])))
+            continue;
+        // With icon 1 gone this hit is the last; the loop still tests the obstacles after it,
+        // so two overlapping obstacles give two boxes.
+        if (!Shieldf[1].Visible)
+            loseGame();
+        if (!Shieldf[2].Visible)
+            HideShield1();
+        else
+            HideShield2();
+        SendToHorizon(Obstacle[i]);
+        Obstacle[i].Left = SpawnLeft[i];
+        ShowPlayerHit();
+    }
+}
+
+void Veskara::CheckBigObstacleHits()
+{
+    for (std::size_t i = 0; i < BigObstacle.size(); ++i) {
+        Box intersection;
+        if (!IntersectRect(intersection, playerBox(), boxOf(BigObstacle[i])))
+            continue;
+        if (!Shieldf[1].Visible)
+            loseGame();
+        if (!Shieldf[2].Visible)
+            HideShield1();
+        else
+            HideShield2();
+        ShowPlayerHit();
+        // A big obstacle goes back up above the place where it hit: its Left stays.
+        SendToHorizon(BigObstacle[i]);
+    }
+}
+
+namespace {
+
+void paintPlayer(Veskara& form, Colour colour)
+{
+    form.Player1.BorderColor = colour;
+    form.Player2.BorderColor = colour;
+    form.Player3.BorderColor = colour;
+    form.Player4.BorderColor = colour;
+    form.Player5.BorderColor = colour;
+    form.Player6.BorderColor = colour;
+}
+
+void hideShield(Veskara& form, int n)
+{
+    form.Shielda[n].Visible = false;
+    form.Shieldb[n].Visible = false;
+    form.Shieldc[n].Visible = false;
+    form.Shieldd[n].Visible = false;
+    form.Shielde[n].Visible = false;
+    form.Shieldf[n].Visible = false;
+}
+
+} // namespace
+
+void Veskara::ShowPlayerHit() { paintPlayer(*this, Red); }
+void Veskara::ShowPlayerNormal() { paintPlayer(*this, Teal); }
+void Veskara::HideShield0() { hideShield(*this, 0); }
+void Veskara::HideShield1() { hideShield(*this, 1); }
+void Veskara::HideShield2() { hideShield(*this, 2); }
+
+} // namespace farvane

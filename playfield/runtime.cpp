@@ -1,0 +1,103 @@
+// The form runtime's conversions, rounding rules, 16-bit limits, text order and box overlap.
+#include "playfield/runtime.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+namespace farvane {
+
+double CaptionToNumber(std::string_view caption)
+{
+    while (!caption.empty() && (caption.front() == ' ' || caption.front() == '\t'))
+        caption.remove_prefix(1);
+    double value = 0;
+    const auto [ptr, ec] = std::from_chars(caption.data(), caption.data() + caption.size(), value);
+    (void)ptr;
+    return ec == std::errc() && std::isfinite(value) ? value : 0.0;
+}
+
+namespace {
+
+// Largest magnitude at which every whole double still prints exactly through int64.
+constexpr double WholeLimit = 9.2e18;
+
+std::size_t formatNumber(char* out, std::size_t size, double value)
+{
+    std::to_chars_result result;
+    if (value == std::floor(value) && std::fabs(value) < WholeLimit)
+        result = std::to_chars(out, out + size, static_cast<std::int64_t>(value));
+    else
+        result = std::to_chars(out, out + size, value);
+    return static_cast<std::size_t>(result.ptr - out);
+}
+
+} // namespace
+
+std::string NumberToCaption(double value)
+{
+    std::string caption;
+    SetCaptionNumber(caption, value);
+    return caption;
+}
+
+void SetCaptionNumber(std::string& caption, double value)
+{
+    char buffer[64];
+    caption.assign(buffer, formatNumber(buffer, sizeof buffer, value));
+}
+
+std::int16_t Clamp16(std::int32_t value)
+{
+    return static_cast<std::int16_t>(std::clamp<std::int32_t>(value, std::numeric_limits<std::int16_t>::min(),
+                                                              std::numeric_limits<std::int16_t>::max()));
+}
+
+namespace {
+
+template <typename T>
+T roundHalfEven(double value)
+{
+    if (std::isnan(value))
+        return 0;
+    constexpr double lo = std::numeric_limits<T>::min();
+    constexpr double hi = std::numeric_limits<T>::max();
+    double r = std::floor(value);
+    const double frac = value - r;
+    if (frac > 0.5 || (frac == 0.5 && std::fmod(r, 2.0) != 0.0))
+        r += 1.0;
+    return static_cast<T>(std::clamp(r, lo, hi));
+}
+
+} // namespace
+
+std::int16_t RoundToInt16(double value) { return roundHalfEven<std::int16_t>(value); }
+std::int32_t RoundToInt32(double value) { return roundHalfEven<std::int32_t>(value); }
+
+std::int16_t Int(double value)
+{
+    if (std::isnan(value))
+        return 0;
+    return static_cast<std::int16_t>(std::clamp(std::floor(value), -32768.0, 32767.0));
+}
+
+bool TextLess(std::string_view a, std::string_view b)
+{
+    // char_traits<char> orders code units as unsigned values, and a proper prefix first.
+    return a.compare(b) < 0;
+}
+
+int IntersectRect(Box& dest, const Box& a, const Box& b)
+{
+    const Box overlap{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+                      std::min(a.bottom, b.bottom)};
+    if (overlap.left < overlap.right && overlap.top < overlap.bottom) {
+        dest = overlap;
+        return 1;
+    }
+    dest = Box{};
+    return 0;
+}
+
+} // namespace farvane

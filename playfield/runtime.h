@@ -1,0 +1,48 @@
+// The form runtime's services: caption <-> number, Int, rounding, 16-bit limits, text order, boxes.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace farvane {
+
+// A caption read as a decimal number. Text that holds no number reads as 0, as the runtime's
+// own conversion of an empty caption does; the game only ever writes numbers there.
+double CaptionToNumber(std::string_view caption);
+
+// A number as caption text: whole numbers in plain decimal digits with every digit kept,
+// anything else in the shortest form that reads back to the same value.
+std::string NumberToCaption(double value);
+
+// Writes the caption of `value` into `caption`, reusing its storage (no allocation for scores).
+void SetCaptionNumber(std::string& caption, double value);
+
+// The largest whole number not above `value`, stored in a 16-bit Integer (saturating).
+std::int16_t Int(double value);
+
+// To the nearest integer, ties to the even neighbour, saturating at the type's limits.
+std::int16_t RoundToInt16(double value);
+std::int32_t RoundToInt32(double value);
+
+// 16-bit arithmetic for the module variables: a result beyond -32768..32767 stays at the limit,
+// so the game goes on where the original runtime would have raised an overflow.
+std::int16_t Clamp16(std::int32_t value);
+inline std::int16_t Add16(std::int16_t a, std::int32_t b) { return Clamp16(a + b); }
+
+// Text comparison: code unit by code unit, a proper prefix first ("" < "0", "100" < "95").
+bool TextLess(std::string_view a, std::string_view b);
+
+// A box of four 32-bit integers in twips, y down.
+struct Box {
+    std::int32_t left = 0;
+    std::int32_t top = 0;
+    std::int32_t right = 0;
+    std::int32_t bottom = 0;
+};
+
+// Fills `dest` with the overlap of `a` and `b` and returns nonzero when it is not empty.
+// Boxes that only share an edge do not intersect; `dest` is then all zeros.
+int IntersectRect(Box& dest, const Box& a, const Box& b);
+
+} // namespace farvane

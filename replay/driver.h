@@ -1,0 +1,20 @@
+// The headless host: runs a replay script against the form on a virtual clock.
+#pragma once
+
+#include <iosfwd>
+#include <optional>
+#include <string>
+
+#include "playfield/scene.h"
+
+namespace farvane::replay {
+
+struct Result {
+    int exitStatus = 0;              // 0 when the script ran, 2 when it could not be taken
+    std::optional<Scene> finalScene; // the scene after the last command, when the script ran
+};
+
+// Runs the script named `file` ("-" reads `in`): JSON lines go to `out`, errors to `err`.
+Result runScriptFile(const std::string& file, std::istream& in, std::ostream& out, std::ostream& err);
+
+} // namespace farvane::replay
