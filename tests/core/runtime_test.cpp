@@ -1,0 +1,225 @@
+// The runtime services: rounding, Int, caption conversions, text order, box overlap, Rnd.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <algorithm>
+#include <array>
+
+#include "game/form.h"
+#include "playfield/rnd.h"
+#include "playfield/runtime.h"
+
+using namespace farvane;
+
+TEST(Runtime, RoundingTiesGoToTheEvenNeighbour)
+{
+    struct Row {
+        double value;
+        std::int32_t expected;
+    };
+    const Row rows[] = {{0.5, 0},   {1.5, 2},   {2.5, 2},   {3.5, 4},  {-0.5, 0},  {-1.5, -2},
+                        {-2.5, -2}, {0.49, 0},  {0.51, 1},  {-0.51, -1}, {2.0, 2}, {-3.0, -3},
+                        {5639.5, 5640}, {5640.5, 5640}};
+    for (const Row& row : rows) {
+        EXPECT_EQ(RoundToInt16(row.value), row.expected) << "16-bit, value " << row.value;
+        EXPECT_EQ(RoundToInt32(row.value), row.expected) << "32-bit, value " << row.value;
+    }
+}
+
+TEST(Runtime, RoundingStaysAtTheTypeLimits)
+{
+    EXPECT_EQ(RoundToInt16(32767.4), 32767);
+    EXPECT_EQ(RoundToInt16(40000.0), 32767);
+    EXPECT_EQ(RoundToInt16(-40000.0), -32768);
+    EXPECT_EQ(RoundToInt32(70000.5), 70000);
+    EXPECT_EQ(RoundToInt32(1e12), 2147483647);
+}
+
+TEST(Runtime, IntFloorsTowardsMinusInfinity)
+{
+    struct Row {
+        double value;
+        std::int16_t expected;
+    };
+    const Row rows[] = {{-0.4, -1}, {-250.0, -250}, {249.99, 249}, {-249.99, -250},
+                        {0.0, 0},   {0.99, 0},      {-1.0, -1},    {3599.9, 3599}};
+    for (const Row& row : rows)
+        EXPECT_EQ(Int(row.value), row.expected) << "value " << row.value;
+}
+
+TEST(Runtime, CaptionsReadAsNumbers)
+{
+    EXPECT_EQ(CaptionToNumber("0"), 0.0);
+    EXPECT_EQ(CaptionToNumber("805"), 805.0);
+    EXPECT_EQ(CaptionToNumber("1083546"), 1083546.0);
+    EXPECT_EQ(CaptionToNumber("9007199254740992"), 9007199254740992.0);
+    EXPECT_EQ(CaptionToNumber("-15"), -15.0);
+    EXPECT_EQ(CaptionToNumber(""), 0.0);
+}
+
+TEST(Runtime, NumbersBecomeCaptionsWithEveryDigit)
+{
+    EXPECT_EQ(NumberToCaption(0), "0");
+    EXPECT_EQ(NumberToCaption(-0.0), "0");
+    EXPECT_EQ(NumberToCaption(5), "5");
+    EXPECT_EQ(NumberToCaption(-720), "-720");
+    EXPECT_EQ(NumberToCaption(1083546), "1083546");
+    EXPECT_EQ(NumberToCaption(123456789012345.0), "123456789012345");
+    EXPECT_EQ(NumberToCaption(9007199254740992.0), "9007199254740992");
+    EXPECT_EQ(NumberToCaption(2.5), "2.5");
+}
+
+TEST(Runtime, CaptionRoundTripKeepsTheNumber)
+{
+    for (const double value : {0.0, 1.0, 801.0, 2906.0, 1083546.0, 4294967296.0, 123456789012345.0})
+        EXPECT_EQ(CaptionToNumber(NumberToCaption(value)), value) << value;
+}
+
+TEST(Runtime, SetCaptionNumberOverwritesTheOldText)
+{
+    std::string caption = "1234567";
+    SetCaptionNumber(caption, 12);
+    EXPECT_EQ(caption, "12");
+}
+
+TEST(Runtime, TextOrderIsCodeUnitByCodeUnitWithPrefixFirst)
+{
+    EXPECT_TRUE(TextLess("100", "95"));
+    EXPECT_FALSE(TextLess("95", "100"));
+    EXPECT_TRUE(TextLess("", "0"));
+    EXPECT_FALSE(TextLess("0", ""));
+    EXPECT_FALSE(TextLess("", ""));
+    EXPECT_TRUE(TextLess("100", "1000"));
+    EXPECT_FALSE(TextLess("1000", "100"));
+    EXPECT_FALSE(TextLess("95", "95"));
+    EXPECT_TRUE(TextLess("10", "9"));
+}
+
+namespace {
+constexpr Box Player{2880, 5640, 3855, 6135};
+}
+
+TEST(Runtime, BoxesThatOnlyTouchDoNotIntersect)
+{
+    const Box touching[] = {
+        {3000, 5145, 3255, 5640}, // bottom on the player's top
+        {2625, 5700, 2880, 6000}, // right side on the player's left
+        {3855, 5700, 4110, 6000}, // left side on the player's right
+        {3000, 6135, 3255, 6500}, // top on the player's bottom
+        {2625, 5145, 2880, 5640}, // only a corner
+    };
+    for (const Box& other : touching) {
+        Box dest{1, 2, 3, 4};
+        EXPECT_EQ(IntersectRect(dest, Player, other), 0) << other.left << "," << other.top;
+        EXPECT_EQ(dest.left, 0);
+        EXPECT_EQ(dest.top, 0);
+        EXPECT_EQ(dest.right, 0);
+        EXPECT_EQ(dest.bottom, 0);
+    }
+}
+
+TEST(Runtime, BoxesThatOverlapByOneTwipIntersect)
+{
+    Box dest;
+    EXPECT_NE(IntersectRect(dest, Player, Box{3000, 5146, 3255, 5641}), 0);
+    EXPECT_EQ(dest.left, 3000);
+    EXPECT_EQ(dest.top, 5640);
+    EXPECT_EQ(dest.right, 3255);
+    EXPECT_EQ(dest.bottom, 5641);
+
+    EXPECT_NE(IntersectRect(dest, Player, Box{2626, 5700, 2881, 6000}), 0);
+    EXPECT_EQ(dest.left, 2880);
+    EXPECT_EQ(dest.right, 2881);
+    EXPECT_NE(IntersectRect(dest, Player, Box{3854, 5700, 4109, 6000}), 0);
+    EXPECT_EQ(dest.left, 3854);
+    EXPECT_EQ(dest.right, 3855);
+}
+
+TEST(Runtime, AContainedBoxIsItsOwnIntersection)
+{
+    Box dest;
+    EXPECT_NE(IntersectRect(dest, Box{0, 0, 6615, 6375}, Player), 0);
+    EXPECT_EQ(dest.left, Player.left);
+    EXPECT_EQ(dest.top, Player.top);
+    EXPECT_EQ(dest.right, Player.right);
+    EXPECT_EQ(dest.bottom, Player.bottom);
+}
+
+TEST(Runtime, ClampKeepsSixteenBitValuesAtTheLimits)
+{
+    EXPECT_EQ(Clamp16(32767), 32767);
+    EXPECT_EQ(Clamp16(32768), 32767);
+    EXPECT_EQ(Clamp16(33265), 32767);
+    EXPECT_EQ(Clamp16(-32768), -32768);
+    EXPECT_EQ(Clamp16(-32769), -32768);
+    EXPECT_EQ(Clamp16(-175), -175);
+    EXPECT_EQ(Add16(32761, 504), 32767);
+    EXPECT_EQ(Add16(32767, 1), 32767);
+    EXPECT_EQ(Add16(-32768, -25), -32768);
+    EXPECT_EQ(Add16(150, -25), 125);
+}
+
+TEST(Rnd, FirstDrawsAreExactSequenceValues)
+{
+    // state = (state * 1140671485 + 12820163) mod 2^24, from 327680; value = state / 2^24.
+    const std::uint32_t states[] = {11837123, 8949370, 9722709, 4858052, 5065847, 12997982, 235177, 12762824};
+    RandomSource random;
+    EXPECT_EQ(random.State(), 327680u);
+    for (const std::uint32_t state : states) {
+        const float value = random.Rnd();
+        EXPECT_EQ(random.State(), state);
+        EXPECT_EQ(value, static_cast<float>(state) / 16777216.0f) << "state " << state;
+    }
+}
+
+TEST(Rnd, FirstDrawIsExactlyTheHandComputedSingle)
+{
+    RandomSource random;
+    EXPECT_EQ(random.Rnd(), 0.7055475115776062f);
+    EXPECT_EQ(random.Rnd(), 0.5334240198135376f);
+}
+
+TEST(Rnd, ValuesStayInTheUnitIntervalAndSpanIt)
+{
+    RandomSource random;
+    float low = 1;
+    float high = 0;
+    for (int i = 0; i < 1 << 16; ++i) {
+        const float value = random.Rnd();
+        ASSERT_GE(value, 0.0f);
+        ASSERT_LT(value, 1.0f);
+        low = std::min(low, value);
+        high = std::max(high, value);
+    }
+    EXPECT_LT(low, 0.001f);
+    EXPECT_GT(high, 0.999f);
+}
+
+TEST(Rnd, DriftDrawCoversMinus250To249)
+{
+    // Over the generator's whole period every 24-bit state occurs once, the extremes included.
+    RandomSource random;
+    std::array<bool, 500> drifts{};
+    std::array<bool, 720> spawns{};
+    int lowDrift = 0;
+    int highDrift = 0;
+    for (int i = 0; i < 1 << 24; ++i) {
+        const double value = random.Rnd();
+        const int drift = Int(value * 500.0 - 250.0);
+        const int spawn = Int(value * 720.0 + 2880.0);
+        ASSERT_GE(drift, -250);
+        ASSERT_LE(drift, 249);
+        ASSERT_GE(spawn, 2880);
+        ASSERT_LE(spawn, 3599);
+        lowDrift = std::min(lowDrift, drift);
+        highDrift = std::max(highDrift, drift);
+        drifts[static_cast<std::size_t>(drift + 250)] = true;
+        spawns[static_cast<std::size_t>(spawn - 2880)] = true;
+    }
+    EXPECT_EQ(lowDrift, -250);
+    EXPECT_EQ(highDrift, 249);
+    EXPECT_EQ(std::count(drifts.begin(), drifts.end(), true), 500);
+    EXPECT_EQ(std::count(spawns.begin(), spawns.end(), true), 720);
+    EXPECT_EQ(random.State(), RandomSource::StartState);
+}
