@@ -1,0 +1,237 @@
+// The replay script reader: splits lines into words and checks every command and number.
+#include "replay/script.h"
+
+#include <array>
+#include <charconv>
+
+namespace farvane::replay {
+
+namespace {
+
+constexpr std::string_view ExpectedCommands = "expected wait, tick, key, menu, close or dump";
+constexpr std::string_view ExpectedTimers = "expected Timer1 or Timer2";
+constexpr std::string_view ExpectedEntries = "expected mnuStart, mnuRestart, mnuQuit, mnuHow or mnuAbout";
+
+// Any magnitude past this is out of every range the language has; digits beyond it are not summed,
+// so a number of any length is read without overflow.
+constexpr std::uint64_t MagnitudeCap = 100'000'000'000ULL;
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+// Splits at spaces and tabs; at most `limit` words are kept, the count says how many there were.
+struct Words {
+    std::array<std::string_view, 4> word{};
+    std::size_t count = 0;
+};
+
+Words splitWords(std::string_view line)
+{
+    Words words;
+    std::size_t at = 0;
+    while (at < line.size()) {
+        while (at < line.size() && isBlank(line[at]))
+            ++at;
+        if (at == line.size())
+            break;
+        const std::size_t start = at;
+        while (at < line.size() && !isBlank(line[at]))
+            ++at;
+        if (words.count < words.word.size())
+            words.word[words.count] = line.substr(start, at - start);
+        ++words.count;
+    }
+    return words;
+}
+
+// One numeric argument: its name in the usage line and the range it must fall in.
+struct NumberRule {
+    std::string_view name;
+    std::int64_t low;
+    std::int64_t high;
+};
+
+constexpr NumberRule WaitMs{"MS", 0, 2147483647};
+constexpr NumberRule TickCount{"N", 1, 1000000000};
+constexpr NumberRule KeyCode{"CODE", -32768, 32767};
+constexpr NumberRule ShiftMask{"SHIFT", 0, 7};
+
+std::string rangeText(const NumberRule& rule)
+{
+    return std::to_string(rule.low) + " to " + std::to_string(rule.high);
+}
+
+// Reads a decimal number with an optional leading '-' and checks its range.
+bool readNumber(std::string_view command, std::string_view word, const NumberRule& rule, std::int64_t& value,
+                std::string& message)
+{
+    const bool negative = !word.empty() && word.front() == '-';
+    const std::string_view digits = negative ? word.substr(1) : word;
+    bool allDigits = !digits.empty();
+    for (const char c : digits)
+        allDigits = allDigits && c >= '0' && c <= '9';
+    if (!allDigits) {
+        message = std::string(command) + ": " + std::string(rule.name) + " " + quoted(word) +
+                  " is not a number; expected decimal digits with an optional leading -";
+        return false;
+    }
+    std::uint64_t magnitude = 0;
+    for (const char c : digits) {
+        if (magnitude < MagnitudeCap)
+            magnitude = magnitude * 10 + static_cast<std::uint64_t>(c - '0');
+    }
+    const std::int64_t signedValue =
+        negative ? -static_cast<std::int64_t>(magnitude) : static_cast<std::int64_t>(magnitude);
+    if (signedValue < rule.low || signedValue > rule.high) {
+        message = std::string(command) + ": " + std::string(rule.name) + " " + quoted(word) +
+                  " is out of range; expected " + rangeText(rule);
+        return false;
+    }
+    value = signedValue;
+    return true;
+}
+
+struct Syntax {
+    std::string_view name;
+    std::string_view usage;
+    std::string_view firstArgument; // named when it is missing
+    std::size_t required;
+    std::size_t optional;
+};
+
+constexpr std::array<Syntax, 6> Commands{{
+    {"wait", "wait MS", "MS", 1, 0},
+    {"tick", "tick TIMER [N]", "TIMER", 1, 1},
+    {"key", "key CODE [SHIFT]", "CODE", 1, 1},
+    {"menu", "menu ENTRY", "ENTRY", 1, 0},
+    {"close", "close", "", 0, 0},
+    {"dump", "dump", "", 0, 0},
+}};
+
+constexpr std::array<std::string_view, 5> MenuEntries{"mnuStart", "mnuRestart", "mnuQuit", "mnuHow", "mnuAbout"};
+
+// Checks one line holding at least one word; fills `command` or `message`.
+bool parseCommand(const Words& words, Command& command, std::string& message)
+{
+    const std::string_view name = words.word[0];
+    std::size_t index = 0;
+    while (index < Commands.size() && Commands[index].name != name)
+        ++index;
+    if (index == Commands.size()) {
+        message = "unknown command " + quoted(name) + "; " + std::string(ExpectedCommands);
+        return false;
+    }
+    const Syntax& syntax = Commands[index];
+    const std::size_t arguments = words.count - 1;
+    if (arguments < syntax.required) {
+        message = std::string(name) + ": missing argument " + std::string(syntax.firstArgument) +
+                  "; usage: " + std::string(syntax.usage);
+        return false;
+    }
+    if (arguments > syntax.required + syntax.optional) {
+        message = std::string(name) + ": extra argument " +
+                  quoted(words.word[1 + syntax.required + syntax.optional]) + "; usage: " +
+                  std::string(syntax.usage);
+        return false;
+    }
+
+    command.kind = static_cast<CommandKind>(index);
+    switch (command.kind) {
+    case CommandKind::Wait:
+        return readNumber(name, words.word[1], WaitMs, command.amount, message);
+    case CommandKind::Tick:
+        if (words.word[1] == "Timer1") {
+            command.timer = TimerName::Timer1;
+        } else if (words.word[1] == "Timer2") {
+            command.timer = TimerName::Timer2;
+        } else {
+            message = "tick: unknown timer " + quoted(words.word[1]) + "; " + std::string(ExpectedTimers);
+            return false;
+        }
+        command.amount = 1;
+        return arguments < 2 || readNumber(name, words.word[2], TickCount, command.amount, message);
+    case CommandKind::Key: {
+        if (!readNumber(name, words.word[1], KeyCode, command.amount, message))
+            return false;
+        std::int64_t shift = 0;
+        if (arguments == 2 && !readNumber(name, words.word[2], ShiftMask, shift, message))
+            return false;
+        command.shift = static_cast<std::int16_t>(shift);
+        return true;
+    }
+    case CommandKind::Menu:
+        for (std::size_t entry = 0; entry < MenuEntries.size(); ++entry) {
+            if (MenuEntries[entry] == words.word[1]) {
+                command.menu = static_cast<MenuName>(entry);
+                return true;
+            }
+        }
+        message = "menu: unknown entry " + quoted(words.word[1]) + "; " + std::string(ExpectedEntries);
+        return false;
+    case CommandKind::Close:
+    case CommandKind::Dump:
+        return true;
+    }
+    return true;
+}
+
+} // namespace
+
+std::string quoted(std::string_view word)
+{
+    static constexpr char Hex[] = "0123456789abcdef";
+    std::string text = "\"";
+    for (const char c : word) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            text += '\\';
+            text += c;
+        } else if (byte < 0x20 || byte >= 0x7f) {
+            text += "\\x";
+            text += Hex[byte >> 4];
+            text += Hex[byte & 0xf];
+        } else {
+            text += c;
+        }
+    }
+    text += '"';
+    return text;
+}
+
+std::optional<ReplayScript> parseScript(std::string_view text, ScriptError& error)
+{
+    ReplayScript script;
+    std::size_t lineNumber = 0;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        ++lineNumber;
+        std::size_t end = text.find('\n', at);
+        const bool lastLine = end == std::string_view::npos;
+        if (lastLine)
+            end = text.size();
+        std::string_view line = text.substr(at, end - at);
+        // Only a CR right before the LF belongs to the line end; any other CR is part of the line.
+        if (!lastLine && !line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        at = lastLine ? text.size() : end + 1;
+
+        if (line.size() > MaxLineBytes) {
+            error = {lineNumber, "line too long: " + std::to_string(line.size()) + " bytes; at most " +
+                                     std::to_string(MaxLineBytes) + " allowed"};
+            return std::nullopt;
+        }
+        const Words words = splitWords(line);
+        if (words.count == 0 || words.word[0].front() == '#')
+            continue;
+        Command command;
+        command.line = lineNumber;
+        std::string message;
+        if (!parseCommand(words, command, message)) {
+            error = {lineNumber, std::move(message)};
+            return std::nullopt;
+        }
+        script.commands.push_back(command);
+    }
+    return script;
+}
+
+} // namespace farvane::replay
