@@ -1,0 +1,45 @@
+// A loaded form with its fake host, and the few steps the tests use to bring a game along.
+#pragma once
+
+#include <cstdint>
+
+#include "fakehost.h"
+#include "game/form.h"
+
+namespace farvane::test {
+
+struct Game {
+    FakeHost host;
+    Veskara form{host};
+
+    Game() { form.Form_Load(); }
+    Game(const Game&) = delete;
+    Game& operator=(const Game&) = delete;
+
+    // Start and the four countdown ticks: the game tick runs from here.
+    void start()
+    {
+        form.mnuStart_Click();
+        for (int k = 0; k < 4; ++k)
+            form.Timer2_Timer();
+    }
+
+    void key(std::int16_t code, std::int16_t shift = 0) { form.Form_KeyDown(code, shift); }
+
+    void ticks(int count)
+    {
+        for (int k = 0; k < count; ++k)
+            form.Timer1_Timer();
+    }
+
+    // Parks every obstacle far above the player so that a tick cannot hit anything.
+    void parkObstacles()
+    {
+        for (auto& obstacle : form.Obstacle)
+            obstacle.Top = -100000;
+        for (auto& obstacle : form.BigObstacle)
+            obstacle.Top = -100000;
+    }
+};
+
+} // namespace farvane::test
