@@ -5,14 +5,14 @@ namespace farvane {
 
 VirtualClock::VirtualClock(Veskara& formToRun)
     : form(formToRun),
-      slots{Slot{&Scene::Timer1, &Veskara::Timer1_Timer}, Slot{&Scene::Timer2, &Veskara::Timer2_Timer}}
+      timerSlots{Slot{&Scene::Timer1, &Veskara::Timer1_Timer}, Slot{&Scene::Timer2, &Veskara::Timer2_Timer}}
 {
     sync();
 }
 
 void VirtualClock::sync()
 {
-    for (Slot& slot : slots) {
+    for (Slot& slot : timerSlots) {
         const Timer& timer = form.*(slot.timer);
         // An interval of 0 keeps a timer from ticking at all.
         const bool on = timer.Enabled && timer.Interval > 0;
@@ -27,7 +27,7 @@ void VirtualClock::sync()
 std::optional<VirtualClock::Millis> VirtualClock::nextDue() const
 {
     std::optional<Millis> due;
-    for (const Slot& slot : slots)
+    for (const Slot& slot : timerSlots)
         if (slot.on && (!due || slot.due < *due))
             due = slot.due;
     return due;
@@ -36,7 +36,7 @@ std::optional<VirtualClock::Millis> VirtualClock::nextDue() const
 VirtualClock::Slot* VirtualClock::nextSlot(Millis until)
 {
     Slot* next = nullptr;
-    for (Slot& slot : slots) {
+    for (Slot& slot : timerSlots) {
         if (!slot.on || slot.due > until)
             continue;
         if (!next || slot.due < next->due || (slot.due == next->due && slot.order < next->order))

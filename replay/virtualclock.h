@@ -51,7 +51,7 @@ private:
     Veskara& form;
     Millis clock = 0;
     std::uint64_t enableCount = 0;
-    std::array<Slot, 2> slots;
+    std::array<Slot, 2> timerSlots; // not "slots": Qt defines that word as a macro
 };
 
 template <typename AfterTick>
