@@ -138,6 +138,8 @@ void appendJsonNumber(std::string& out, float value)
         out += "null"; // JSON has no infinity; the game's positions never get there
         return;
     }
+    if (value == 0)
+        value = 0; // no "-0"
     char buffer[64];
     // Fixed notation keeps a whole number in plain digits (2880, 1e20 as 100000002004087734272).
     const auto result = value == std::trunc(value)

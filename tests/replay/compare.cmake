@@ -1,0 +1,38 @@
+# Runs one replay script through farvane and compares its output, errors and exit status.
+get_filename_component(dir ${SCRIPT} DIRECTORY)
+get_filename_component(file ${SCRIPT} NAME)
+get_filename_component(name ${SCRIPT} NAME_WE)
+
+if(name MATCHES "^stdin-")
+  execute_process(COMMAND ${FARVANE} --script - INPUT_FILE ${SCRIPT} WORKING_DIRECTORY ${dir}
+                  OUTPUT_VARIABLE out ERROR_VARIABLE err RESULT_VARIABLE status)
+else()
+  execute_process(COMMAND ${FARVANE} --script ${file} WORKING_DIRECTORY ${dir}
+                  OUTPUT_VARIABLE out ERROR_VARIABLE err RESULT_VARIABLE status)
+endif()
+
+file(READ ${dir}/${name}.out expected_out)
+set(expected_err "")
+set(expected_status 0)
+if(EXISTS ${dir}/${name}.err)
+  file(READ ${dir}/${name}.err expected_err)
+  set(expected_status 2)
+endif()
+
+set(failed FALSE)
+if(NOT status STREQUAL expected_status)
+  message(SEND_ERROR "exit status ${status}, expected ${expected_status}")
+  set(failed TRUE)
+endif()
+if(NOT out STREQUAL expected_out)
+  file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/${name}.actual.out "${out}")
+  message(SEND_ERROR "standard output differs from ${name}.out; got:\n${out}")
+  set(failed TRUE)
+endif()
+if(NOT err STREQUAL expected_err)
+  message(SEND_ERROR "standard error differs; got:\n${err}\nexpected:\n${expected_err}")
+  set(failed TRUE)
+endif()
+if(failed)
+  message(FATAL_ERROR "replay ${name} failed")
+endif()

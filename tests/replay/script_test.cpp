@@ -1,0 +1,215 @@
+// The script reader: commands, words and line ends, numbers, and every error with its line.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "replay/script.h"
+
+namespace farvane::replay {
+namespace {
+
+ReplayScript parsed(std::string_view text)
+{
+    ScriptError error;
+    const auto script = parseScript(text, error);
+    EXPECT_TRUE(script.has_value()) << "line " << error.line << ": " << error.message;
+    return script.value_or(ReplayScript{});
+}
+
+ScriptError failure(std::string_view text)
+{
+    ScriptError error;
+    EXPECT_FALSE(parseScript(text, error).has_value()) << "accepted: " << text;
+    return error;
+}
+
+TEST(ScriptReader, ReadsEveryCommandWithItsArguments)
+{
+    const ReplayScript script = parsed("wait 50\ntick Timer2 4\ntick Timer1\nkey 37 1\nkey -5\n"
+                                       "menu mnuAbout\nclose\ndump\n");
+    ASSERT_EQ(script.commands.size(), 8u);
+    EXPECT_EQ(script.commands[0].kind, CommandKind::Wait);
+    EXPECT_EQ(script.commands[0].amount, 50);
+    EXPECT_EQ(script.commands[1].kind, CommandKind::Tick);
+    EXPECT_EQ(script.commands[1].timer, TimerName::Timer2);
+    EXPECT_EQ(script.commands[1].amount, 4);
+    EXPECT_EQ(script.commands[2].timer, TimerName::Timer1);
+    EXPECT_EQ(script.commands[2].amount, 1) << "tick counts 1 by default";
+    EXPECT_EQ(script.commands[3].kind, CommandKind::Key);
+    EXPECT_EQ(script.commands[3].amount, 37);
+    EXPECT_EQ(script.commands[3].shift, 1);
+    EXPECT_EQ(script.commands[4].amount, -5);
+    EXPECT_EQ(script.commands[4].shift, 0) << "shift is 0 by default";
+    EXPECT_EQ(script.commands[5].kind, CommandKind::Menu);
+    EXPECT_EQ(script.commands[5].menu, MenuName::mnuAbout);
+    EXPECT_EQ(script.commands[6].kind, CommandKind::Close);
+    EXPECT_EQ(script.commands[7].kind, CommandKind::Dump);
+}
+
+TEST(ScriptReader, EveryMenuEntryByItsName)
+{
+    const ReplayScript script =
+        parsed("menu mnuStart\nmenu mnuRestart\nmenu mnuQuit\nmenu mnuHow\nmenu mnuAbout\n");
+    ASSERT_EQ(script.commands.size(), 5u);
+    EXPECT_EQ(script.commands[0].menu, MenuName::mnuStart);
+    EXPECT_EQ(script.commands[1].menu, MenuName::mnuRestart);
+    EXPECT_EQ(script.commands[2].menu, MenuName::mnuQuit);
+    EXPECT_EQ(script.commands[3].menu, MenuName::mnuHow);
+    EXPECT_EQ(script.commands[4].menu, MenuName::mnuAbout);
+}
+
+TEST(ScriptReader, SkipsBlankLinesAndCommentsButCountsThemAsLines)
+{
+    const ReplayScript script = parsed("\n# a comment\n   \t\n  \t# indented comment\n#dump\ndump\n\ndump");
+    ASSERT_EQ(script.commands.size(), 2u);
+    EXPECT_EQ(script.commands[0].line, 6u);
+    EXPECT_EQ(script.commands[1].line, 8u) << "a last line without LF still counts";
+}
+
+TEST(ScriptReader, TakesCrLfLineEndsTabsAndRunsOfBlanks)
+{
+    const ReplayScript script = parsed("wait\t 600\r\n\t key  39\t\t2 \r\ndump\r\n");
+    ASSERT_EQ(script.commands.size(), 3u);
+    EXPECT_EQ(script.commands[0].amount, 600);
+    EXPECT_EQ(script.commands[1].amount, 39);
+    EXPECT_EQ(script.commands[1].shift, 2);
+    EXPECT_EQ(script.commands[2].line, 3u);
+}
+
+TEST(ScriptReader, AnEmptyScriptHasNoCommands)
+{
+    EXPECT_TRUE(parsed("").commands.empty());
+    EXPECT_TRUE(parsed("\n\n# nothing\n").commands.empty());
+}
+
+TEST(ScriptReader, ACarriageReturnNotBeforeLfIsPartOfTheWord)
+{
+    EXPECT_EQ(failure("dump\rdump\n").message,
+              "unknown command \"dump\\x0ddump\"; expected wait, tick, key, menu, close or dump");
+    EXPECT_EQ(failure("dump\r").message, "unknown command \"dump\\x0d\"; expected wait, tick, key, menu, close or dump");
+}
+
+TEST(ScriptReader, NamesAreCaseSensitive)
+{
+    EXPECT_EQ(failure("Dump\n").message, "unknown command \"Dump\"; expected wait, tick, key, menu, close or dump");
+    EXPECT_EQ(failure("tick timer1\n").message, "tick: unknown timer \"timer1\"; expected Timer1 or Timer2");
+    EXPECT_EQ(failure("menu mnustart\n").message,
+              "menu: unknown entry \"mnustart\"; expected mnuStart, mnuRestart, mnuQuit, mnuHow or mnuAbout");
+}
+
+TEST(ScriptErrors, UnknownCommandNamesTheFirstBadLine)
+{
+    const ScriptError error = failure("dump\n\n# x\nwait 5\nkey 37\ndump\njump 3\nfly\n");
+    EXPECT_EQ(error.line, 7u);
+    EXPECT_EQ(error.message, "unknown command \"jump\"; expected wait, tick, key, menu, close or dump");
+}
+
+TEST(ScriptErrors, MissingArguments)
+{
+    EXPECT_EQ(failure("wait\n").message, "wait: missing argument MS; usage: wait MS");
+    EXPECT_EQ(failure("tick \t\n").message, "tick: missing argument TIMER; usage: tick TIMER [N]");
+    EXPECT_EQ(failure("key\n").message, "key: missing argument CODE; usage: key CODE [SHIFT]");
+    EXPECT_EQ(failure("menu\n").message, "menu: missing argument ENTRY; usage: menu ENTRY");
+}
+
+TEST(ScriptErrors, ExtraArguments)
+{
+    EXPECT_EQ(failure("wait 5 6\n").message, "wait: extra argument \"6\"; usage: wait MS");
+    EXPECT_EQ(failure("tick Timer1 2 3 4\n").message, "tick: extra argument \"3\"; usage: tick TIMER [N]");
+    EXPECT_EQ(failure("key 37 0 x\n").message, "key: extra argument \"x\"; usage: key CODE [SHIFT]");
+    EXPECT_EQ(failure("menu mnuStart mnuQuit\n").message, "menu: extra argument \"mnuQuit\"; usage: menu ENTRY");
+    EXPECT_EQ(failure("close now\n").message, "close: extra argument \"now\"; usage: close");
+    EXPECT_EQ(failure("dump # why\n").message, "dump: extra argument \"#\"; usage: dump")
+        << "a # after a command is no comment";
+}
+
+TEST(ScriptErrors, NotANumber)
+{
+    const std::string expected = " is not a number; expected decimal digits with an optional leading -";
+    EXPECT_EQ(failure("wait +5\n").message, "wait: MS \"+5\"" + expected);
+    EXPECT_EQ(failure("wait 5x\n").message, "wait: MS \"5x\"" + expected);
+    EXPECT_EQ(failure("wait x5\n").message, "wait: MS \"x5\"" + expected);
+    EXPECT_EQ(failure("wait -\n").message, "wait: MS \"-\"" + expected);
+    EXPECT_EQ(failure("wait --5\n").message, "wait: MS \"--5\"" + expected);
+    EXPECT_EQ(failure("wait 0x10\n").message, "wait: MS \"0x10\"" + expected);
+    EXPECT_EQ(failure("wait 1.5\n").message, "wait: MS \"1.5\"" + expected);
+    EXPECT_EQ(failure("tick Timer1 N\n").message, "tick: N \"N\"" + expected);
+    EXPECT_EQ(failure("key Left\n").message, "key: CODE \"Left\"" + expected);
+    EXPECT_EQ(failure("key 37 s\n").message, "key: SHIFT \"s\"" + expected);
+}
+
+TEST(ScriptErrors, OutOfRangeSaysTheRange)
+{
+    EXPECT_EQ(failure("wait -1\n").message, "wait: MS \"-1\" is out of range; expected 0 to 2147483647");
+    EXPECT_EQ(failure("wait 2147483648\n").message,
+              "wait: MS \"2147483648\" is out of range; expected 0 to 2147483647");
+    EXPECT_EQ(failure("tick Timer2 0\n").message, "tick: N \"0\" is out of range; expected 1 to 1000000000");
+    EXPECT_EQ(failure("tick Timer2 1000000001\n").message,
+              "tick: N \"1000000001\" is out of range; expected 1 to 1000000000");
+    EXPECT_EQ(failure("key 32768\n").message, "key: CODE \"32768\" is out of range; expected -32768 to 32767");
+    EXPECT_EQ(failure("key -32769\n").message, "key: CODE \"-32769\" is out of range; expected -32768 to 32767");
+    EXPECT_EQ(failure("key 37 8\n").message, "key: SHIFT \"8\" is out of range; expected 0 to 7");
+    EXPECT_EQ(failure("key 37 -1\n").message, "key: SHIFT \"-1\" is out of range; expected 0 to 7");
+}
+
+TEST(ScriptErrors, HugeNumbersAreOutOfRangeNotWrappedAround)
+{
+    // 2^64 + 5 would wrap to 5 in 64-bit arithmetic.
+    EXPECT_EQ(failure("wait 18446744073709551621\n").message,
+              "wait: MS \"18446744073709551621\" is out of range; expected 0 to 2147483647");
+    const std::string forty(40, '9');
+    EXPECT_EQ(failure("key -" + forty + "\n").message,
+              "key: CODE \"-" + forty + "\" is out of range; expected -32768 to 32767");
+}
+
+TEST(ScriptNumbers, RangeEndsMinusZeroAndLeadingZerosAreTaken)
+{
+    const ReplayScript script = parsed("wait 0\nwait 2147483647\ntick Timer1 1\ntick Timer1 1000000000\n"
+                                       "key -32768 0\nkey 32767 7\nwait -0\nwait 00000000000000000000000042\n"
+                                       "key -0037\n");
+    ASSERT_EQ(script.commands.size(), 9u);
+    EXPECT_EQ(script.commands[0].amount, 0);
+    EXPECT_EQ(script.commands[1].amount, 2147483647);
+    EXPECT_EQ(script.commands[2].amount, 1);
+    EXPECT_EQ(script.commands[3].amount, 1000000000);
+    EXPECT_EQ(script.commands[4].amount, -32768);
+    EXPECT_EQ(script.commands[5].amount, 32767);
+    EXPECT_EQ(script.commands[5].shift, 7);
+    EXPECT_EQ(script.commands[6].amount, 0);
+    EXPECT_EQ(script.commands[7].amount, 42);
+    EXPECT_EQ(script.commands[8].amount, -37);
+}
+
+TEST(ScriptErrors, UnknownTimerAndMenuEntryListTheValidOnes)
+{
+    EXPECT_EQ(failure("tick Timer3\n").message, "tick: unknown timer \"Timer3\"; expected Timer1 or Timer2");
+    EXPECT_EQ(failure("menu mnuFile\n").message,
+              "menu: unknown entry \"mnuFile\"; expected mnuStart, mnuRestart, mnuQuit, mnuHow or mnuAbout");
+}
+
+TEST(ScriptLines, HoldUpTo4096BytesNotCountingTheLineEnd)
+{
+    const std::string comment4096 = "#" + std::string(4095, 'x');
+    EXPECT_EQ(parsed(comment4096 + "\r\ndump\n").commands.size(), 1u);
+    EXPECT_EQ(parsed("dump" + std::string(4092, ' ') + "\n").commands.size(), 1u);
+    EXPECT_EQ(parsed("dump" + std::string(4092, ' ')).commands.size(), 1u);
+
+    const ScriptError tooLong = failure("dump\n" + comment4096 + "x\r\ndump\n");
+    EXPECT_EQ(tooLong.line, 2u);
+    EXPECT_EQ(tooLong.message, "line too long: 4097 bytes; at most 4096 allowed");
+    EXPECT_EQ(failure(std::string(5000, ' ')).message, "line too long: 5000 bytes; at most 4096 allowed")
+        << "blank lines are held to the limit too";
+}
+
+TEST(ScriptLines, NulAndOtherBytesAreQuotedInTheMessage)
+{
+    const std::string nul("du\0mp\n", 6);
+    EXPECT_EQ(failure(nul).message, "unknown command \"du\\x00mp\"; expected wait, tick, key, menu, close or dump");
+    EXPECT_EQ(failure("wait \xff\"\\\n").message,
+              "wait: MS \"\\xff\\\"\\\\\" is not a number; expected decimal digits with an optional leading -");
+    EXPECT_EQ(failure("dump\f\n").message, "unknown command \"dump\\x0c\"; expected wait, tick, key, menu, close or dump")
+        << "only spaces and tabs separate words";
+}
+
+} // namespace
+} // namespace farvane::replay
