@@ -1,14 +1,55 @@
-// Placeholder: runs the game window.
+// Runs the game window until the program ends, optionally recording every event to a script.
+#include <cstdlib>
 #include <iostream>
+#include <memory>
+
+#include <QApplication>
 
 #include "frontend/app.h"
+#include "frontend/icon.h"
+#include "frontend/mainwindow.h"
+#include "frontend/recorder.h"
 
 namespace farvane {
 
-int runWindow(int&, char**, const std::string&)
+namespace {
+
+bool isSet(const char* name)
 {
-    std::cerr << "farvane: the window is not available yet\n";
-    return 1;
+    const char* value = std::getenv(name);
+    return value != nullptr && *value != '\0';
+}
+
+} // namespace
+
+int runWindow(int& argc, char** argv, const std::string& recordPath)
+{
+    // Without a display Qt would abort; say what is wrong instead.
+    if (!isSet("DISPLAY") && !isSet("WAYLAND_DISPLAY") && !isSet("QT_QPA_PLATFORM")) {
+        std::cerr << "farvane: no display found (neither DISPLAY nor WAYLAND_DISPLAY is set).\n"
+                     "Run it from a desktop session, or headless with: farvane --script FILE\n";
+        return 1;
+    }
+
+    // The record file is opened first, so a bad name fails before any window shows.
+    std::unique_ptr<Recorder> recorder;
+    if (!recordPath.empty()) {
+        std::string error;
+        recorder = Recorder::openFile(recordPath, error);
+        if (!recorder) {
+            std::cerr << "farvane: " << error << "\n";
+            return 2;
+        }
+    }
+
+    QApplication app(argc, argv);
+    QGuiApplication::setDesktopFileName(QStringLiteral("farvane"));
+    QApplication::setWindowIcon(applicationIcon());
+    MainWindow window(recorder.get());
+    // Ends every event loop at once, the box's included.
+    QObject::connect(&window, &MainWindow::ended, &app, [] { QCoreApplication::exit(0); });
+    window.show();
+    return QApplication::exec();
 }
 
 } // namespace farvane

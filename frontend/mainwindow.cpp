@@ -1,0 +1,347 @@
+// The game window: hosts the form, drives its timers in real time and hands it keys and menu clicks.
+#include "frontend/mainwindow.h"
+
+#include <algorithm>
+#include <climits>
+#include <string>
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QLayout>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
+#include <QWindow>
+
+#include "frontend/icon.h"
+#include "frontend/recorder.h"
+#include "frontend/scenepainter.h"
+
+namespace farvane {
+
+namespace {
+
+constexpr const char* Caption = "Farvane V1.33.7";
+constexpr int ClientWidth = 441;  // pixels
+constexpr int ClientHeight = 425; // pixels
+
+QString menuCaption(const MenuEntry& entry)
+{
+    // A caption is shown as it stands: an '&' would otherwise become an access key.
+    return QString::fromStdString(entry.Caption).replace(QLatin1Char('&'), QLatin1String("&&"));
+}
+
+} // namespace
+
+// The client area: paints the form's scene and nothing else; it never takes the focus.
+class SceneView : public QWidget {
+public:
+    SceneView(const Scene& shown, QWidget* parent) : QWidget(parent), scene(shown)
+    {
+        setFixedSize(ClientWidth, ClientHeight);
+        setFocusPolicy(Qt::NoFocus);
+        setAttribute(Qt::WA_OpaquePaintEvent);
+        QPalette black = palette();
+        black.setColor(QPalette::Window, Qt::black);
+        setPalette(black);
+        setAutoFillBackground(true);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        paintScene(painter, scene);
+    }
+
+private:
+    const Scene& scene;
+};
+
+std::optional<std::int16_t> formKeyCode(int qtKey)
+{
+    if ((qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z) || (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9))
+        return static_cast<std::int16_t>(qtKey); // the same codes on both sides
+    if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F24)
+        return static_cast<std::int16_t>(112 + (qtKey - Qt::Key_F1));
+    switch (qtKey) {
+    case Qt::Key_Backspace: return 8;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab: return 9;
+    case Qt::Key_Clear: return 12;
+    case Qt::Key_Return:
+    case Qt::Key_Enter: return 13;
+    case Qt::Key_Shift: return 16;
+    case Qt::Key_Control: return 17;
+    case Qt::Key_Alt: return 18;
+    case Qt::Key_Pause: return 19;
+    case Qt::Key_CapsLock: return 20;
+    case Qt::Key_Escape: return 27;
+    case Qt::Key_Space: return 32;
+    case Qt::Key_PageUp: return 33;
+    case Qt::Key_PageDown: return 34;
+    case Qt::Key_End: return 35;
+    case Qt::Key_Home: return 36;
+    case Qt::Key_Left: return 37;
+    case Qt::Key_Up: return 38;
+    case Qt::Key_Right: return 39;
+    case Qt::Key_Down: return 40;
+    case Qt::Key_Print: return 44;
+    case Qt::Key_Insert: return 45;
+    case Qt::Key_Delete: return 46;
+    case Qt::Key_NumLock: return 144;
+    case Qt::Key_ScrollLock: return 145;
+    case Qt::Key_Semicolon: return 186;
+    case Qt::Key_Equal:
+    case Qt::Key_Plus: return 187;
+    case Qt::Key_Comma: return 188;
+    case Qt::Key_Minus: return 189;
+    case Qt::Key_Period: return 190;
+    case Qt::Key_Slash: return 191;
+    case Qt::Key_QuoteLeft: return 192;
+    case Qt::Key_BracketLeft: return 219;
+    case Qt::Key_Backslash: return 220;
+    case Qt::Key_BracketRight: return 221;
+    case Qt::Key_Apostrophe: return 222;
+    default: return std::nullopt;
+    }
+}
+
+std::int16_t formShiftMask(Qt::KeyboardModifiers modifiers)
+{
+    std::int16_t mask = 0;
+    if (modifiers & Qt::ShiftModifier)
+        mask |= 1;
+    if (modifiers & Qt::ControlModifier)
+        mask |= 2;
+    if (modifiers & Qt::AltModifier)
+        mask |= 4;
+    return mask;
+}
+
+MainWindow::MainWindow(Recorder* eventRecorder, QWidget* parent)
+    : QMainWindow(parent),
+      formHost(this),
+      game(formHost),
+      schedule(game),
+      recorder(eventRecorder),
+      realTime([this] { return sinceLoad.elapsed(); }),
+      items{{
+          {&Scene::mnuStart, &Scene::mnuFile, &Veskara::mnuStart_Click, "mnuStart", nullptr},
+          {&Scene::mnuRestart, &Scene::mnuFile, &Veskara::mnuRestart_Click, "mnuRestart", nullptr},
+          {&Scene::mnuQuit, &Scene::mnuFile, &Veskara::mnuQuit_Click, "mnuQuit", nullptr},
+          {&Scene::mnuHow, &Scene::mnuHelp, &Veskara::mnuHow_Click, "mnuHow", nullptr},
+          {&Scene::mnuAbout, &Scene::mnuHelp, &Veskara::mnuAbout_Click, "mnuAbout", nullptr},
+      }}
+{
+    setWindowTitle(QString::fromLatin1(Caption));
+    setWindowIcon(applicationIcon());
+    // A fixed frame: the scene is laid out for exactly this client area.
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    view = new SceneView(game, this);
+    setCentralWidget(view);
+    buildMenus();
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    setFocusPolicy(Qt::NoFocus);
+
+    tickTimer.setSingleShot(true);
+    tickTimer.setTimerType(Qt::PreciseTimer);
+    connect(&tickTimer, &QTimer::timeout, this, &MainWindow::onTickTimer);
+
+    formHost.boxOpening = [this] {
+        // The losing tick has already stopped Timer1; nothing may tick behind the box, and
+        // virtual time stands still while it is up.
+        tickTimer.stop();
+        boxOpenedAt = realTime();
+        afterEventShown();
+    };
+    formHost.boxClosed = [this] { offset += realTime() - boxOpenedAt; };
+    formHost.ending = [this] { endProgram(); };
+
+    // Every key of the window goes to the form, whatever has the focus.
+    qApp->installEventFilter(this);
+
+    game.Form_Load();
+    schedule.sync();
+    sinceLoad.start();
+    afterEventShown();
+}
+
+MainWindow::~MainWindow() { qApp->removeEventFilter(this); }
+
+void MainWindow::buildMenus()
+{
+    QMenuBar* bar = menuBar();
+    bar->setNativeMenuBar(false); // the scene sits right under the menu bar, in the window
+    bar->setFocusPolicy(Qt::NoFocus);
+    fileMenu = bar->addMenu(menuCaption(game.mnuFile));
+    helpMenu = bar->addMenu(menuCaption(game.mnuHelp));
+    for (MenuItem& item : items) {
+        QMenu* menu = item.parentMenu == &Scene::mnuFile ? fileMenu : helpMenu;
+        item.action = menu->addAction(menuCaption(game.*item.entry));
+        connect(item.action, &QAction::triggered, this, [this, &item] { handleMenu(item); });
+    }
+}
+
+QAction* MainWindow::menuAction(MenuEntry Scene::*entry) const
+{
+    if (entry == &Scene::mnuFile)
+        return fileMenu->menuAction();
+    if (entry == &Scene::mnuHelp)
+        return helpMenu->menuAction();
+    for (const MenuItem& item : items)
+        if (item.entry == entry)
+            return item.action;
+    return nullptr;
+}
+
+QWidget* MainWindow::sceneView() const { return view; }
+
+bool MainWindow::isOwnKeyTarget(QObject* watched) const
+{
+    // An open drop-down menu or a box keeps its keys, so the arrows navigate it.
+    if (QApplication::activePopupWidget() || QApplication::activeModalWidget())
+        return false;
+    if (watched->isWindowType())
+        return watched == windowHandle();
+    if (watched->isWidgetType())
+        return static_cast<QWidget*>(watched)->window() == this;
+    return false;
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    const QEvent::Type type = event->type();
+    if ((type != QEvent::KeyPress && type != QEvent::KeyRelease) || !isOwnKeyTarget(watched))
+        return QMainWindow::eventFilter(watched, event);
+    // Taken here, before any widget sees it: no key moves the focus or wakes the menu bar.
+    if (type == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        handleKey(key->key(), key->modifiers());
+    }
+    return true;
+}
+
+void MainWindow::handleKey(int qtKey, Qt::KeyboardModifiers modifiers)
+{
+    const std::optional<std::int16_t> code = formKeyCode(qtKey);
+    if (!code || !beginEvent())
+        return;
+    std::int16_t keyCode = *code;
+    const std::int16_t shift = formShiftMask(modifiers);
+    record("key " + std::to_string(keyCode) + " " + std::to_string(shift));
+    game.Form_KeyDown(keyCode, shift);
+    afterEvent();
+}
+
+void MainWindow::handleMenu(MenuItem& item)
+{
+    auto canChoose = [&] { return (game.*item.entry).Enabled && (game.*item.parentMenu).Enabled; };
+    if (!canChoose() || !beginEvent())
+        return;
+    // The ticks due before the click may just have greyed the entry.
+    if (canChoose()) {
+        record(std::string("menu ") + item.name);
+        (game.*item.click)();
+    }
+    afterEvent();
+}
+
+void MainWindow::onTickTimer()
+{
+    if (inEvent || hasEnded())
+        return;
+    runDueTicks();
+    afterEvent();
+}
+
+VirtualClock::Millis MainWindow::virtualNow() const
+{
+    const qint64 now = realTime() - offset;
+    return std::max<VirtualClock::Millis>(schedule.now(), now > 0 ? static_cast<VirtualClock::Millis>(now) : 0);
+}
+
+void MainWindow::runDueTicks()
+{
+    inEvent = true;
+    VirtualClock::Millis until = virtualNow();
+    // After a stall (a suspended machine, a debugger) play resumes where it stood instead of
+    // racing through every tick it missed; the virtual clock, and so a record, stays exact.
+    if (const std::optional<VirtualClock::Millis> due = schedule.nextDue();
+        due && until > *due + static_cast<VirtualClock::Millis>(StallMs)) {
+        offset += static_cast<qint64>(until - *due);
+        until = *due;
+    }
+    schedule.advanceTo(until, [this] { return !hasEnded(); });
+    inEvent = false;
+}
+
+bool MainWindow::beginEvent()
+{
+    if (inEvent || hasEnded() || formHost.boxIsOpen())
+        return false;
+    // Events and ticks interleave as they would in a replay: the ticks due by now run first.
+    runDueTicks();
+    if (hasEnded())
+        return false;
+    inEvent = true;
+    return true;
+}
+
+void MainWindow::afterEvent()
+{
+    inEvent = false;
+    schedule.sync();
+    armTickTimer();
+    afterEventShown();
+}
+
+void MainWindow::afterEventShown()
+{
+    for (const MenuItem& item : items)
+        item.action->setEnabled((game.*item.entry).Enabled);
+    fileMenu->menuAction()->setEnabled(game.mnuFile.Enabled);
+    helpMenu->menuAction()->setEnabled(game.mnuHelp.Enabled);
+    view->update();
+}
+
+void MainWindow::armTickTimer()
+{
+    const std::optional<VirtualClock::Millis> due = schedule.nextDue();
+    if (!due || hasEnded() || formHost.boxIsOpen()) {
+        tickTimer.stop();
+        return;
+    }
+    // Armed for the tick's own deadline, not an interval from now, so ticks never drift.
+    const qint64 wait = static_cast<qint64>(*due) + offset - realTime();
+    tickTimer.start(static_cast<int>(std::clamp<qint64>(wait, 0, INT_MAX)));
+}
+
+void MainWindow::record(const std::string& event)
+{
+    if (recorder)
+        recorder->record(schedule.now(), event);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    // The close button runs no procedure of the form; it ends the program in any state, also
+    // from inside a tick whose box is up. The clock stays where the last tick left it: every
+    // tick due by then has run, so a replay of the record stops in the same state.
+    if (!hasEnded()) {
+        record("close");
+        formHost.End();
+    }
+    event->accept();
+}
+
+void MainWindow::endProgram()
+{
+    tickTimer.stop();
+    hide();
+    emit ended();
+}
+
+} // namespace farvane

@@ -1,0 +1,103 @@
+// The game window: hosts the form, drives its timers in real time and hands it keys and menu clicks.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+#include <QElapsedTimer>
+#include <QMainWindow>
+#include <QTimer>
+
+#include "frontend/qthost.h"
+#include "game/form.h"
+#include "replay/virtualclock.h"
+
+class QAction;
+class QMenu;
+
+namespace farvane {
+
+class Recorder;
+class SceneView;
+
+// The form's key code for a Qt key: arrows 37 to 40, letters, digits, function keys and the
+// other common keys by their desktop virtual-key codes; nothing for a key without one.
+std::optional<std::int16_t> formKeyCode(int qtKey);
+// The form's shift mask: Shift 1, Ctrl 2, Alt 4.
+std::int16_t formShiftMask(Qt::KeyboardModifiers modifiers);
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+
+public:
+    // A play of more than this behind real time is a stall: play resumes from it, no burst.
+    static constexpr qint64 StallMs = 250;
+
+    // Loads the form; `recorder`, when given, must outlive the window.
+    explicit MainWindow(Recorder* recorder = nullptr, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    Veskara& form() { return game; }
+    VirtualClock& clock() { return schedule; }
+    QtHost& host() { return formHost; }
+    QAction* menuAction(MenuEntry Scene::*entry) const;
+    QWidget* sceneView() const;
+    bool tickTimerActive() const { return tickTimer.isActive(); }
+    bool hasEnded() const { return formHost.hasEnded(); }
+
+    // After a test has changed the form directly: take in its timers and menus as after an event.
+    void refresh() { afterEvent(); }
+    // Tests replace real time (ms since the form loaded) to play a stall.
+    void setRealTimeSource(std::function<qint64()> source) { realTime = std::move(source); }
+
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+signals:
+    // The program is to end: Quit, or the window's close button.
+    void ended();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    struct MenuItem {
+        MenuEntry Scene::*entry;
+        MenuEntry Scene::*parentMenu; // the top-level menu that must be enabled too
+        void (Veskara::*click)();
+        const char* name;
+        QAction* action;
+    };
+
+    void buildMenus();
+    bool isOwnKeyTarget(QObject* watched) const;
+    void handleKey(int qtKey, Qt::KeyboardModifiers modifiers);
+    void handleMenu(MenuItem& item);
+    void onTickTimer();
+    VirtualClock::Millis virtualNow() const;
+    void runDueTicks();
+    bool beginEvent();
+    void afterEvent();
+    void afterEventShown();
+    void armTickTimer();
+    void record(const std::string& event);
+    void endProgram();
+
+    QtHost formHost;
+    Veskara game;
+    VirtualClock schedule;
+    Recorder* recorder;
+    SceneView* view = nullptr;
+    QTimer tickTimer;
+    QElapsedTimer sinceLoad;
+    std::function<qint64()> realTime;
+    qint64 offset = 0;          // ms of real time the virtual clock has left out: stalls, boxes
+    qint64 boxOpenedAt = 0;     // real time the message box came up
+    bool inEvent = false;       // a form procedure is running: no other may start
+    std::array<MenuItem, 5> items;
+    QMenu* fileMenu = nullptr;
+    QMenu* helpMenu = nullptr;
+};
+
+} // namespace farvane

@@ -1,0 +1,47 @@
+// The window's side of the form's Host: the lost-game message box and the end of the program.
+#pragma once
+
+#include <functional>
+#include <string_view>
+
+#include <QPointer>
+
+#include "playfield/host.h"
+
+class QMessageBox;
+class QWidget;
+
+namespace farvane {
+
+class QtHost : public Host {
+public:
+    using BoxRecorder = std::function<void(std::string_view prompt, std::string_view title)>;
+
+    explicit QtHost(QWidget* boxParent) : parent(boxParent) {}
+
+    // Called just before a box opens and just after it closes, so the window can hold its clock.
+    std::function<void()> boxOpening;
+    std::function<void()> boxClosed;
+    // Called once when the program is to end, by End() or by the window's own close button.
+    std::function<void()> ending;
+
+    // Tests swap the modal box for a recorder, so nothing blocks.
+    void setBoxRecorder(BoxRecorder recorder) { boxRecorder = std::move(recorder); }
+
+    void MsgBox(std::string_view prompt, std::string_view title) override;
+    void End() override;
+
+    bool hasEnded() const { return ended; }
+    bool boxIsOpen() const { return boxOpen; }
+    // Dismisses a box that is up, as if OK had been pressed.
+    void closeBox();
+
+private:
+    QWidget* parent;
+    BoxRecorder boxRecorder;
+    QPointer<QMessageBox> openBox;
+    bool boxOpen = false;
+    bool ended = false;
+};
+
+} // namespace farvane
