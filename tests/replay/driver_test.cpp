@@ -130,10 +130,19 @@ TEST(ReplayTick, StopsOnceTheTimerIsOff)
     EXPECT_TRUE(has(countdown.out, "\"CountdownStep\": 4, ")) << "four ticks, then Timer2 turned itself off";
     EXPECT_TRUE(has(countdown.out, "\"Timer1\": true, \"Timer2\": false"));
 
-    // A game nobody steers is lost long before a billion ticks; the rest are not raised.
-    const Replay lost = replayOf("menu mnuStart\ntick Timer2 4\ntick Timer1 1000000000\ndump\n");
+    // A game nobody steers is lost long before 100000 ticks; the rest are not raised.
+    const Replay lost = replayOf("menu mnuStart\ntick Timer2 4\ntick Timer1 100000\ndump\n");
     EXPECT_EQ(count(lost.out, "{\"msgbox\": {\"prompt\": \"You Lose!\", \"title\": \"Muahahahaa\"}}\n"), 1u);
     EXPECT_TRUE(has(lost.out, "\"lblScore\": \"84\"")) << lost.out;
+}
+
+TEST(ReplayTick, ATimerARaisedTickTurnsOnCountsFromNow)
+{
+    const Replay replay = replayOf("wait 1000\nmenu mnuStart\ntick Timer2 4\nwait 49\ndump\nwait 1\ndump\n");
+    EXPECT_TRUE(has(replay.out, "{\"dump\": {\"t\": 1049, ")) << replay.out;
+    EXPECT_EQ(count(replay.out, "\"lblScore\": \"0\""), 1u) << "no game tick before 1050";
+    EXPECT_TRUE(has(replay.out, "{\"dump\": {\"t\": 1050, "));
+    EXPECT_TRUE(has(replay.out, "\"lblScore\": \"1\"")) << "the first game tick at 1050";
 }
 
 TEST(ReplayTick, DoesNothingWhileTheTimerIsOff)
