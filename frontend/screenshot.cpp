@@ -1,14 +1,50 @@
-// Placeholder: writes a screenshot of the scene.
+// Writes the client area as the painter draws it to a PNG file, with no display needed.
 #include <iostream>
+#include <memory>
+
+#include <QFile>
+#include <QGuiApplication>
+#include <QImage>
 
 #include "frontend/app.h"
+#include "frontend/scenepainter.h"
 
 namespace farvane {
 
-bool saveScreenshot(int&, char**, const Scene&, const std::string&)
+bool saveScreenshot(int& argc, char** argv, const Scene& scene, const std::string& path)
 {
-    std::cerr << "farvane: screenshots are not available yet\n";
-    return false;
+    auto fail = [&](const QString& reason) {
+        std::cerr << "farvane: cannot write " << path << ": " << reason.toStdString() << "\n";
+        return false;
+    };
+
+    // Drawing text needs a GUI application; the offscreen platform gives one without a display.
+    std::unique_ptr<QGuiApplication> application;
+    if (!QCoreApplication::instance()) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        application = std::make_unique<QGuiApplication>(argc, argv);
+    } else if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        return fail(QStringLiteral("no GUI application to draw with"));
+    }
+    QString fontError;
+    if (!loadLabelFont(&fontError)) {
+        std::cerr << "farvane: " << fontError.toStdString() << "\n";
+        return false;
+    }
+
+    const QImage image = renderScene(scene, 1.0);
+    QFile file(QFile::decodeName(path.c_str()));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return fail(file.errorString());
+    const bool encoded = image.save(&file, "PNG");
+    file.close();
+    if (!encoded || file.error() != QFileDevice::NoError) {
+        const QString reason = file.error() != QFileDevice::NoError ? file.errorString()
+                                                                    : QStringLiteral("the PNG could not be written");
+        file.remove();
+        return fail(reason);
+    }
+    return true;
 }
 
 } // namespace farvane
