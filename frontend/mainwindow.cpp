@@ -214,9 +214,11 @@ bool MainWindow::isOwnKeyTarget(QObject* watched) const
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
     const QEvent::Type type = event->type();
-    if ((type != QEvent::KeyPress && type != QEvent::KeyRelease) || !isOwnKeyTarget(watched))
+    const bool isKey = type == QEvent::KeyPress || type == QEvent::KeyRelease || type == QEvent::ShortcutOverride;
+    if (!isKey || !isOwnKeyTarget(watched))
         return QMainWindow::eventFilter(watched, event);
-    // Taken here, before any widget sees it: no key moves the focus or wakes the menu bar.
+    // Taken here, before any widget sees it: no key moves the focus or wakes the menu bar (which
+    // watches for Alt in the shortcut override).
     if (type == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         handleKey(key->key(), key->modifiers());

@@ -45,6 +45,7 @@ public:
     QAction* menuAction(MenuEntry Scene::*entry) const;
     QWidget* sceneView() const;
     bool tickTimerActive() const { return tickTimer.isActive(); }
+    int tickTimerInterval() const { return tickTimer.interval(); } // ms, as last armed
     bool hasEnded() const { return formHost.hasEnded(); }
 
     // After a test has changed the form directly: take in its timers and menus as after an event.

@@ -1,0 +1,512 @@
+// The game window on the offscreen platform: client area, menus, keys, timers, the box, the record.
+#include <cstdlib>
+#include <iostream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <QAction>
+#include <QApplication>
+#include <QEventLoop>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+#include "frontend/app.h"
+#include "frontend/mainwindow.h"
+#include "frontend/recorder.h"
+#include "replay/driver.h"
+#include "replay/dump.h"
+
+using namespace farvane;
+
+namespace {
+
+constexpr int Patience = 10000; // ms; generous, the machine is shared
+
+std::string dumpOf(MainWindow& window)
+{
+    std::string line;
+    replay::appendDumpLine(line, window.form(), window.clock().now());
+    return line;
+}
+
+// One shield left and an obstacle about to land on the player: the next game tick loses.
+void setUpLosingTick(Veskara& form, int obstacles = 1)
+{
+    form.Timer2.Enabled = false;
+    form.Timer1.Enabled = true;
+    form.HideShield2();
+    form.HideShield1();
+    for (int i = 0; i < obstacles; ++i) {
+        form.Obstacle[i].Left = 3000;
+        form.Obstacle[i].Top = 5000;
+    }
+}
+
+struct BoxCall {
+    std::string prompt, title;
+    bool timer1Enabled, tickTimerActive;
+};
+
+// Swaps the window's box for a recorder that notes what the window looked like when it came up.
+void recordBoxes(MainWindow& window, std::vector<BoxCall>& calls)
+{
+    window.host().setBoxRecorder([&window, &calls](std::string_view prompt, std::string_view title) {
+        calls.push_back({std::string(prompt), std::string(title), window.form().Timer1.Enabled,
+                         window.tickTimerActive()});
+    });
+}
+
+} // namespace
+
+class WindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void theClientAreaIsFixedAt441By425UnderTheMenuBar()
+    {
+        MainWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(window.windowTitle(), QString("Farvane V1.33.7"));
+        QCOMPARE(window.sceneView()->size(), QSize(441, 425));
+        QCOMPARE(window.centralWidget(), window.sceneView());
+        QCOMPARE(window.minimumSize(), window.maximumSize()); // no resizing
+        QVERIFY(!(window.windowFlags() & Qt::WindowMaximizeButtonHint));
+        QCOMPARE(window.sceneView()->geometry().top(), window.menuBar()->geometry().bottom() + 1);
+    }
+
+    void theMenusCarryTheSceneCaptionsWithNoShortcutsOrSeparators()
+    {
+        MainWindow window;
+        const QList<QAction*> bar = window.menuBar()->actions();
+        QCOMPARE(bar.size(), 2);
+        QCOMPARE(bar[0]->text(), QString("File"));
+        QCOMPARE(bar[1]->text(), QString("Help"));
+        QStringList captions;
+        for (QAction* menu : bar)
+            for (QAction* item : menu->menu()->actions()) {
+                QVERIFY(!item->isSeparator());
+                QVERIFY(item->shortcut().isEmpty());
+                captions << item->text();
+            }
+        QCOMPARE(captions, QStringList({"Start", "Restart", "Quit", "How To Play", "About"}));
+    }
+
+    void everyMenuActionReachesItsProcedure()
+    {
+        MainWindow window;
+        window.menuAction(&Scene::mnuHow)->trigger();
+        QCOMPARE(window.form().lblReady.Caption.substr(0, 8), std::string("Use the "));
+        window.menuAction(&Scene::mnuAbout)->trigger();
+        QCOMPARE(window.form().lblReady.Caption, std::string("Programmed By: Telmasc"));
+        window.menuAction(&Scene::mnuRestart)->trigger();
+        QCOMPARE(window.form().lblHigh.Caption, std::string("0")); // the first Restart keeps 0
+        window.menuAction(&Scene::mnuStart)->trigger();
+        QVERIFY(window.form().Timer2.Enabled);
+        QVERIFY(window.tickTimerActive());
+        QSignalSpy ended(&window, &MainWindow::ended);
+        window.menuAction(&Scene::mnuQuit)->trigger();
+        QCOMPARE(ended.size(), 1);
+        QVERIFY(window.hasEnded());
+        QVERIFY(!window.tickTimerActive());
+    }
+
+    void startCountsDownReadySetGoAt600MsStepsAndThenTheObstaclesMove()
+    {
+        MainWindow window;
+        window.menuAction(&Scene::mnuStart)->trigger();
+        const VirtualClock::Millis started = window.clock().now();
+        const std::string& word = window.form().lblReady.Caption;
+        const char* words[] = {"Ready", "Set", "Go!"};
+        for (int step = 0; step < 3; ++step) {
+            QTRY_COMPARE_WITH_TIMEOUT(word, std::string(words[step]), Patience);
+            // Each word is due a whole interval after Start's, never an interval after a late tick.
+            QCOMPARE(window.clock().nextDue(), std::optional(started + 600 * (step + 2)));
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(window.form().Timer1.Enabled, Patience);
+        QCOMPARE(word, std::string());
+        QVERIFY(!window.form().Timer2.Enabled);
+        QTRY_VERIFY_WITH_TIMEOUT(window.form().Obstacle[0].Visible, Patience);
+        QVERIFY(window.form().Obstacle[0].Top > 1080);
+    }
+
+    void arrowKeysSteerAndEarnFivePointsWhileTheGameRuns()
+    {
+        MainWindow window;
+        Veskara& form = window.form();
+        QTest::keyClick(&window, Qt::Key_Left); // no game yet: nothing happens
+        QCOMPARE(form.Steer, std::int16_t(0));
+        QCOMPARE(form.lblScore.Caption, std::string("0"));
+
+        form.Timer1.Enabled = true;
+        window.refresh();
+        for (int press = 1; press <= 8; ++press) {
+            const double before = CaptionToNumber(form.lblScore.Caption);
+            QTest::keyClick(window.sceneView(), Qt::Key_Left);
+            // The eighth press meets the road's edge and is ignored, points included.
+            QCOMPARE(CaptionToNumber(form.lblScore.Caption) - before, press <= 7 ? 5.0 : 0.0);
+        }
+        QCOMPARE(form.LeftEdge, std::int16_t(29));
+        QCOMPARE(form.Steer, std::int16_t(175));
+        QKeyEvent repeated(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier, QString(), true);
+        QApplication::sendEvent(window.menuBar(), &repeated); // auto-repeat, sent to a child
+        QCOMPARE(form.Steer, std::int16_t(150));
+        QCOMPARE(form.RightEdge, std::int16_t(2));
+    }
+
+    void otherKeysReachTheFormButDoNotSteer()
+    {
+        std::ostringstream text;
+        Recorder recorder(text);
+        MainWindow window(&recorder);
+        window.form().Timer1.Enabled = true;
+        window.refresh();
+        const std::string score = window.form().lblScore.Caption;
+        QTest::keyClick(&window, Qt::Key_Up);
+        QTest::keyClick(&window, Qt::Key_A, Qt::ShiftModifier | Qt::ControlModifier);
+        QTest::keyClick(&window, Qt::Key_MediaPlay); // no code: not passed on
+        QCOMPARE(window.form().Steer, std::int16_t(0));
+        QCOMPARE(window.form().lblScore.Caption, score);
+        QVERIFY(text.str().find("key 38 0\n") != std::string::npos);
+        QVERIFY(text.str().find("key 65 3\n") != std::string::npos);
+        // Shift and Ctrl are keys of their own, as on the desktop; the media key has no code.
+        QVERIFY(text.str().ends_with("\nkey 38 0\nkey 16 1\nkey 17 3\nkey 65 3\n"));
+    }
+
+    void keysSentThroughTheWindowReachTheFormOnceAndNeverWakeTheMenuBar()
+    {
+        MainWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.form().Timer1.Enabled = true;
+        window.refresh();
+        QTest::keyClick(window.windowHandle(), Qt::Key_Alt);
+        const std::string score = window.form().lblScore.Caption;
+        QTest::keyClick(window.windowHandle(), Qt::Key_Left);
+        QCOMPARE(CaptionToNumber(window.form().lblScore.Caption) - CaptionToNumber(score), 5.0);
+        QCOMPARE(window.menuBar()->activeAction(), nullptr);
+        QCOMPARE(QApplication::activePopupWidget(), nullptr);
+        QCOMPARE(QApplication::focusWidget(), nullptr);
+    }
+
+    void anOpenDropDownMenuKeepsTheArrowKeys()
+    {
+        MainWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.form().Timer1.Enabled = true;
+        window.refresh();
+        QMenu* file = window.menuAction(&Scene::mnuFile)->menu();
+        file->popup(window.mapToGlobal(QPoint(0, 0)));
+        QTRY_COMPARE(QApplication::activePopupWidget(), file);
+        QTest::keyClick(window.windowHandle(), Qt::Key_Left);
+        QCOMPARE(window.form().Steer, std::int16_t(0));
+        file->close();
+    }
+
+    void aLostGameShowsTheBoxWithTimer1AndTheTickTimerAlreadyStopped()
+    {
+        std::ostringstream text;
+        Recorder recorder(text);
+        MainWindow window(&recorder);
+        std::vector<BoxCall> calls;
+        window.host().setBoxRecorder([&](std::string_view prompt, std::string_view title) {
+            calls.push_back({std::string(prompt), std::string(title), window.form().Timer1.Enabled,
+                             window.tickTimerActive()});
+            // No form event may run while the box is up.
+            QTest::keyClick(&window, Qt::Key_Left);
+            window.menuAction(&Scene::mnuAbout)->trigger();
+        });
+        qint64 realNow = 0;
+        window.setRealTimeSource([&] { return realNow; });
+        setUpLosingTick(window.form());
+        window.refresh();
+        QVERIFY(window.tickTimerActive());
+        realNow = 50;
+        QTest::keyClick(&window, Qt::Key_Up); // the losing tick runs first, with the timer armed
+        QCOMPARE(calls.size(), std::size_t(1));
+        QCOMPARE(calls[0].prompt, std::string("You Lose!"));
+        QCOMPARE(calls[0].title, std::string("Muahahahaa"));
+        QVERIFY(!calls[0].timer1Enabled);
+        QVERIFY(!calls[0].tickTimerActive);
+        QCOMPARE(window.form().lblReady.Caption, std::string());
+        QVERIFY(text.str().ends_with("\nwait 50\nkey 38 0\n")); // nothing from inside the box
+        QVERIFY(!window.form().Shieldf[0].Visible);
+        QVERIFY(!window.tickTimerActive()); // nothing runs any more: the program sleeps
+    }
+
+    void theMenusGreyAndUngreyThroughStartLosingAndRestart()
+    {
+        MainWindow window;
+        std::vector<BoxCall> calls;
+        recordBoxes(window, calls);
+        QAction* start = window.menuAction(&Scene::mnuStart);
+        QAction* help = window.menuAction(&Scene::mnuHelp);
+        auto states = [&] { return std::pair(start->isEnabled(), help->isEnabled()); };
+        QCOMPARE(states(), std::pair(true, true));
+        start->trigger();
+        QCOMPARE(states(), std::pair(false, false));
+        QVERIFY(window.menuAction(&Scene::mnuRestart)->isEnabled());
+        // About itself is not greyed, its menu is: it cannot be chosen.
+        window.menuAction(&Scene::mnuAbout)->trigger();
+        QCOMPARE(window.form().lblReady.Caption, std::string());
+        setUpLosingTick(window.form());
+        window.refresh();
+        QTRY_COMPARE_WITH_TIMEOUT(calls.size(), std::size_t(1), Patience);
+        QCOMPARE(states(), std::pair(false, true));
+        window.menuAction(&Scene::mnuRestart)->trigger();
+        QCOMPARE(states(), std::pair(true, true));
+    }
+
+    void quitEndsTheEventLoop()
+    {
+        MainWindow window;
+        window.show();
+        window.menuAction(&Scene::mnuStart)->trigger();
+        QEventLoop loop;
+        connect(&window, &MainWindow::ended, &loop, &QEventLoop::quit);
+        QTimer::singleShot(0, &window, [&] { window.menuAction(&Scene::mnuQuit)->trigger(); });
+        QTimer::singleShot(Patience, &loop, [&] { loop.exit(1); });
+        QCOMPARE(loop.exec(), 0);
+        QVERIFY(!window.isVisible());
+        QVERIFY(!window.tickTimerActive());
+        QVERIFY(window.form().Timer2.Enabled); // Quit changes nothing, it only ends
+    }
+
+    void theCloseButtonDuringAGameEndsWithoutRunningAProcedure()
+    {
+        std::ostringstream text;
+        Recorder recorder(text);
+        MainWindow window(&recorder);
+        window.show();
+        window.form().Timer1.Enabled = true;
+        window.refresh();
+        QTRY_VERIFY_WITH_TIMEOUT(window.form().Obstacle[0].Visible, Patience);
+        QSignalSpy ended(&window, &MainWindow::ended);
+        const std::string before = dumpOf(window);
+        QVERIFY(window.close());
+        QCOMPARE(ended.size(), 1);
+        QCOMPARE(dumpOf(window), before);
+        QVERIFY(!window.tickTimerActive());
+        QVERIFY(text.str().ends_with("\nclose\n"));
+    }
+
+    void theCloseButtonWithTheBoxUpEndsTheTickAndShowsNoSecondBox()
+    {
+        MainWindow window;
+        window.show();
+        std::vector<BoxCall> calls;
+        window.host().setBoxRecorder([&](std::string_view prompt, std::string_view title) {
+            calls.push_back({std::string(prompt), std::string(title), false, false});
+            window.close();
+        });
+        QSignalSpy ended(&window, &MainWindow::ended);
+        setUpLosingTick(window.form(), 2); // two hits in one tick would show two boxes
+        window.refresh();
+        QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 1, Patience);
+        QTest::qWait(100);
+        QCOMPARE(calls.size(), std::size_t(1));
+        QVERIFY(!window.isVisible());
+    }
+
+    void theRealBoxIsModalWithNoIconAndOneOkButtonAndTheCloseButtonEndsIt()
+    {
+        MainWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QSignalSpy ended(&window, &MainWindow::ended);
+        bool checked = false;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, &window, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box || checked)
+                return;
+            checked = true;
+            QCOMPARE(box->windowTitle(), QString("Muahahahaa"));
+            QCOMPARE(box->text(), QString("You Lose!"));
+            QCOMPARE(box->icon(), QMessageBox::NoIcon);
+            QCOMPARE(box->buttons().size(), qsizetype(1));
+            QCOMPARE(box->standardButton(box->buttons()[0]), QMessageBox::Ok);
+            QVERIFY(!window.tickTimerActive());
+            window.close();
+        });
+        poll.start(20);
+        setUpLosingTick(window.form());
+        window.refresh();
+        QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 1, Patience);
+        QVERIFY(checked);
+        QTRY_COMPARE(QApplication::activeModalWidget(), nullptr);
+    }
+
+    void afterAStallPlayResumesWithOneTickInsteadOfABurst()
+    {
+        MainWindow window;
+        qint64 realNow = 0;
+        window.setRealTimeSource([&] { return realNow; });
+        window.form().Timer1.Enabled = true;
+        window.refresh();
+        realNow = 10000; // the machine slept for ten seconds
+        QTest::keyClick(&window, Qt::Key_Up);
+        QCOMPARE(window.form().lblScore.Caption, std::string("1"));
+        QCOMPARE(window.clock().now(), VirtualClock::Millis(50));
+        realNow += 100; // and from there on in step with real time again
+        QTest::keyClick(&window, Qt::Key_Up);
+        QCOMPARE(window.form().lblScore.Caption, std::string("3"));
+        QCOMPARE(window.clock().now(), VirtualClock::Millis(150));
+    }
+
+    void theTickTimerIsArmedForTheTicksDeadlineNotAnIntervalFromNow()
+    {
+        MainWindow window;
+        qint64 realNow = 0;
+        window.setRealTimeSource([&] { return realNow; });
+        window.form().Timer1.Enabled = true;
+        window.refresh();
+        QCOMPARE(window.tickTimerInterval(), 50);
+        realNow = 30;
+        QTest::keyClick(&window, Qt::Key_Up);
+        QCOMPARE(window.tickTimerInterval(), 20);
+        window.form().Timer1.Enabled = false;
+        window.refresh();
+        QVERIFY(!window.tickTimerActive()); // no timer on: the program sleeps
+    }
+
+    void virtualTimeStandsStillWhileTheBoxIsUp()
+    {
+        std::ostringstream text;
+        Recorder recorder(text);
+        MainWindow window(&recorder);
+        qint64 realNow = 0;
+        window.setRealTimeSource([&] { return realNow; });
+        window.host().setBoxRecorder([&](std::string_view, std::string_view) { realNow += 5000; });
+        window.form().mnuStart_Click();
+        setUpLosingTick(window.form());
+        window.form().Timer2.Enabled = true; // a stray countdown keeps ticking after the loss
+        window.refresh();
+        realNow = 50;
+        QTest::keyClick(&window, Qt::Key_Up); // the tick at 50 loses; the box is up for 5 s
+        realNow += 560;
+        QTest::keyClick(&window, Qt::Key_Up);
+        QCOMPARE(window.clock().now(), VirtualClock::Millis(610));
+        QCOMPARE(window.form().CountdownStep, std::int16_t(1)); // its tick at 600 ran, no more
+        QVERIFY(text.str().ends_with("\nwait 50\nkey 38 0\nwait 560\nkey 38 0\n"));
+    }
+
+    void aRecordedGameReplaysToTheSameState()
+    {
+        std::ostringstream text;
+        Recorder recorder(text);
+        MainWindow window(&recorder);
+        window.show();
+        std::vector<BoxCall> calls;
+        recordBoxes(window, calls);
+        window.menuAction(&Scene::mnuHow)->trigger();
+        window.menuAction(&Scene::mnuStart)->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(window.form().Timer1.Enabled, Patience);
+        for (const Qt::Key key : {Qt::Key_Left, Qt::Key_Left, Qt::Key_Right, Qt::Key_Space, Qt::Key_Left}) {
+            QTest::qWait(70);
+            QTest::keyClick(&window, key);
+        }
+        window.menuAction(&Scene::mnuRestart)->trigger();
+        window.menuAction(&Scene::mnuStart)->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(window.form().lblReady.Caption, std::string("Set"), Patience);
+        QTest::keyClick(&window, Qt::Key_Right);
+
+        // Bring the replay to where the window's clock stands, then dump.
+        VirtualClock::Millis recorded = 0;
+        std::istringstream lines(text.str());
+        for (std::string line; std::getline(lines, line);)
+            if (line.starts_with("wait "))
+                recorded += std::stoull(line.substr(5));
+        std::istringstream script(text.str() + "wait " + std::to_string(window.clock().now() - recorded) + "\ndump\n");
+        std::ostringstream out, err;
+        const replay::Result result = replay::runScriptFile("-", script, out, err);
+        QCOMPARE(result.exitStatus, 0);
+        QCOMPARE(err.str(), std::string());
+        QCOMPARE(out.str(), dumpOf(window));
+
+        QVERIFY(window.close());
+        std::istringstream closed(text.str());
+        std::ostringstream closedOut;
+        replay::runScriptFile("-", closed, closedOut, err);
+        QVERIFY(closedOut.str().ends_with("{\"end\": {\"t\": " + std::to_string(window.clock().now()) + "}}\n"));
+    }
+
+    void keyCodesFollowTheDesktopVirtualKeys_data()
+    {
+        QTest::addColumn<int>("qtKey");
+        QTest::addColumn<int>("code");
+        const std::pair<int, int> rows[] = {
+            {Qt::Key_Left, 37}, {Qt::Key_Up, 38},     {Qt::Key_Right, 39}, {Qt::Key_Down, 40},  {Qt::Key_A, 65},
+            {Qt::Key_Z, 90},    {Qt::Key_0, 48},      {Qt::Key_9, 57},     {Qt::Key_Space, 32}, {Qt::Key_Return, 13},
+            {Qt::Key_Enter, 13}, {Qt::Key_Escape, 27}, {Qt::Key_F1, 112},  {Qt::Key_F12, 123},  {Qt::Key_Tab, 9},
+            {Qt::Key_Shift, 16}, {Qt::Key_Delete, 46}, {Qt::Key_MediaPlay, -1}, {Qt::Key_unknown, -1}};
+        for (const auto& [qtKey, code] : rows)
+            QTest::addRow("%s", QKeySequence(qtKey).toString().toUtf8().constData()) << qtKey << code;
+    }
+
+    void keyCodesFollowTheDesktopVirtualKeys()
+    {
+        QFETCH(int, qtKey);
+        QFETCH(int, code);
+        QCOMPARE(formKeyCode(qtKey).value_or(-1), code);
+    }
+
+    void theShiftMaskIsShiftOneCtrlTwoAltFour()
+    {
+        QCOMPARE(formShiftMask(Qt::NoModifier), std::int16_t(0));
+        QCOMPARE(formShiftMask(Qt::ShiftModifier), std::int16_t(1));
+        QCOMPARE(formShiftMask(Qt::ControlModifier | Qt::AltModifier), std::int16_t(6));
+        QCOMPARE(formShiftMask(Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::KeypadModifier),
+                 std::int16_t(7));
+    }
+
+    void theRecorderLeavesOutZeroWaitsAndSplitsOverlongOnes()
+    {
+        std::ostringstream text;
+        Recorder recorder(text);
+        recorder.record(0, "menu mnuStart");
+        recorder.record(600, "key 37 0");
+        recorder.record(600, "key 39 0");
+        recorder.record(600 + 2147483647ULL + 5, "close");
+        QCOMPARE(text.str().substr(0, 2), std::string("# "));
+        QVERIFY(text.str().ends_with("\nmenu mnuStart\nwait 600\nkey 37 0\nkey 39 0\nwait 2147483647\nwait 5\nclose\n"));
+    }
+
+    void runWindowRefusesAnUnwritableRecordAndAMissingDisplay()
+    {
+        int argc = 1;
+        char name[] = "farvane";
+        char* argv[] = {name, nullptr};
+        std::ostringstream err;
+        std::streambuf* saved = std::cerr.rdbuf(err.rdbuf());
+        const int badRecord = runWindow(argc, argv, "/nonexistent-dir/game.txt");
+        const QByteArray platform = qgetenv("QT_QPA_PLATFORM"), display = qgetenv("DISPLAY"),
+                         wayland = qgetenv("WAYLAND_DISPLAY");
+        qunsetenv("QT_QPA_PLATFORM");
+        qunsetenv("DISPLAY");
+        qunsetenv("WAYLAND_DISPLAY");
+        const int noDisplay = runWindow(argc, argv, "");
+        qputenv("QT_QPA_PLATFORM", platform);
+        if (!display.isEmpty())
+            qputenv("DISPLAY", display);
+        if (!wayland.isEmpty())
+            qputenv("WAYLAND_DISPLAY", wayland);
+        std::cerr.rdbuf(saved);
+        QCOMPARE(badRecord, 2);
+        QVERIFY(err.str().starts_with("farvane: cannot write /nonexistent-dir/game.txt: No such file or directory\n"));
+        QCOMPARE(noDisplay, 1);
+        QVERIFY(err.str().find("farvane: no display found") != std::string::npos);
+    }
+};
+
+QTEST_MAIN(WindowTest)
+#include "window_test.moc"
