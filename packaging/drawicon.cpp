@@ -115,7 +115,8 @@ Placed place(const Figure& figure, int size)
     Placed placed;
     placed.size = size;
     placed.colour = figure.colour;
-    placed.pen = std::max(2, static_cast<int>(std::lround(size / 28.0)));
+    // An even pen on an even icon leaves equal margins on both sides, so the figure is symmetric.
+    placed.pen = 2 * std::max(1, static_cast<int>(std::lround(size / 56.0)));
     placed.cornerRadius = size / 8.0;
     const int cell = std::max(1, static_cast<int>(std::lround(size * FigureFill / cellsWide)));
     // Centre the stroked figure; a pen centre half a pen inside a whole pixel keeps edges sharp.

@@ -1,0 +1,110 @@
+#!/usr/bin/env bash
+# Installs the game into a scratch root and checks what a desktop, man and the player will see.
+# Usage: install_test.sh BUILD-DIR SCRATCH-DIR
+set -uo pipefail
+
+build=$1
+root=$2
+prefix=/usr
+failures=0
+
+fail() {
+    echo "FAIL: $*" >&2
+    failures=$((failures + 1))
+}
+
+rm -rf "$root"
+mkdir -p "$root"
+if ! DESTDIR="$root" cmake --install "$build" --prefix "$prefix" >"$root/install.log" 2>&1; then
+    cat "$root/install.log" >&2
+    echo "FAIL: cmake --install" >&2
+    exit 1
+fi
+usr=$root$prefix
+
+# Every file in its place, and nothing else.
+expected=(
+    bin/farvane
+    share/applications/farvane.desktop
+    share/icons/hicolor/128x128/apps/farvane.png
+    share/icons/hicolor/256x256/apps/farvane.png
+    share/icons/hicolor/48x48/apps/farvane.png
+    share/icons/hicolor/scalable/apps/farvane.svg
+    share/man/man6/farvane.6
+    share/metainfo/invalid.farvane.farvane.metainfo.xml
+)
+actual=$(cd "$usr" && find . -type f | sed 's|^\./||' | LC_ALL=C sort)
+wanted=$(printf '%s\n' "${expected[@]}" | LC_ALL=C sort)
+if [ "$actual" != "$wanted" ]; then
+    fail "installed files differ from the expected list:"
+    diff <(echo "$wanted") <(echo "$actual") >&2
+fi
+[ -x "$usr/bin/farvane" ] || fail "bin/farvane is not executable"
+if find "$root" -path "$usr" -prune -o -type f -print | grep -v '/install.log$' | grep -q .; then
+    fail "files installed outside $prefix"
+fi
+
+# The desktop entry: valid, and naming the program and icon the way the menu looks them up.
+desktop=$usr/share/applications/farvane.desktop
+if ! out=$(desktop-file-validate "$desktop" 2>&1) || [ -n "$out" ]; then
+    fail "desktop-file-validate: $out"
+fi
+for line in Type=Application Name=Farvane Exec=farvane Icon=farvane Terminal=false 'Categories=Game;ArcadeGame;'; do
+    grep -qxF "$line" "$desktop" || fail "desktop entry lacks $line"
+done
+grep -q '^Comment=.' "$desktop" || fail "desktop entry has no Comment"
+
+# Each PNG is square at the size its directory claims (the IHDR chunk holds width and height).
+be32() { od -An -tu1 -j "$2" -N4 "$1" | awk '{ print (($1 * 256 + $2) * 256 + $3) * 256 + $4 }'; }
+for size in 48 128 256; do
+    png=$usr/share/icons/hicolor/${size}x${size}/apps/farvane.png
+    signature=$(od -An -tx1 -N8 "$png" | tr -d ' \n')
+    [ "$signature" = 89504e470d0a1a0a ] || fail "$png is not a PNG"
+    chunk=$(dd if="$png" bs=1 skip=12 count=4 2>/dev/null)
+    [ "$chunk" = IHDR ] || fail "$png has no IHDR chunk first"
+    width=$(be32 "$png" 16)
+    height=$(be32 "$png" 20)
+    [ "$width" = "$size" ] && [ "$height" = "$size" ] || fail "$png is ${width}x$height, not ${size}x$size"
+done
+grep -q '<svg' "$usr/share/icons/hicolor/scalable/apps/farvane.svg" || fail "the scalable icon is not SVG"
+
+# The manual page renders without a single warning and names itself for whatis.
+man=$usr/share/man/man6/farvane.6
+warnings=$(groff -man -Tutf8 -ww -z "$man" 2>&1)
+[ -z "$warnings" ] || fail "groff warns about the manual page: $warnings"
+if command -v lexgrog >/dev/null; then
+    lexgrog "$man" | grep -q 'farvane - ' || fail "lexgrog finds no NAME line"
+fi
+page=$(groff -man -Tutf8 -P-c -P-b -P-u "$man" 2>/dev/null)
+for word in SYNOPSIS DESCRIPTION OPTIONS "EXIT STATUS" FILES --script --screenshot --record --help --version \
+            Left Right File Help; do
+    grep -qF -- "$word" <<<"$page" || fail "the manual page never mentions $word"
+done
+
+# The installed program works on its own, with no display and no build tree around it.
+farvane=$usr/bin/farvane
+run() { env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u LD_LIBRARY_PATH "$farvane" "$@"; }
+version=$(run --version) || fail "--version exits with $?"
+[ "$version" = "farvane 1.33.7" ] || fail "--version prints \"$version\""
+usage=$(run --help) || fail "--help exits with $?"
+grep -qF -- --script <<<"$usage" || fail "--help does not mention --script"
+
+dump=$(run --script - <<<$'menu mnuStart\nwait 2400\ndump')
+status=$?
+[ "$status" = 0 ] || fail "a headless script exits with $status"
+[ "$(wc -l <<<"$dump")" = 1 ] || fail "one dump command printed $(wc -l <<<"$dump") lines"
+case $dump in
+    '{"dump": {"t": 2400, '*'"Timer1": true, "Timer2": false, '*) ;;
+    *) fail "the dump after the countdown is not the running game: ${dump:0:200}" ;;
+esac
+
+error=$(run --script - <<<'jump' 2>&1 >/dev/null)
+status=$?
+[ "$status" = 2 ] || fail "a bad script exits with $status, not 2"
+case $error in
+    -:1:*) ;;
+    *) fail "a bad script's message does not start with -:1: ($error)" ;;
+esac
+
+[ "$failures" = 0 ] || { echo "$failures check(s) failed" >&2; exit 1; }
+echo "installed tree under $root checks out"

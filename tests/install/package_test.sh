@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# Builds the Debian package into a scratch directory and checks its control fields and contents.
+# Usage: package_test.sh BUILD-DIR SCRATCH-DIR
+set -uo pipefail
+
+build=$1
+out=$2
+failures=0
+
+fail() {
+    echo "FAIL: $*" >&2
+    failures=$((failures + 1))
+}
+
+rm -rf "$out"
+mkdir -p "$out"
+if ! cpack -G DEB --config "$build/CPackConfig.cmake" -B "$out" >"$out/cpack.log" 2>&1; then
+    cat "$out/cpack.log" >&2
+    echo "FAIL: cpack -G DEB" >&2
+    exit 1
+fi
+
+deb=$out/farvane_1.33.7_$(dpkg --print-architecture).deb
+[ -f "$deb" ] || { echo "FAIL: no $(basename "$deb"); cpack made: $(ls "$out")" >&2; exit 1; }
+
+field() { dpkg-deb -f "$deb" "$1"; }
+[ "$(field Package)" = farvane ] || fail "Package is $(field Package)"
+[ "$(field Version)" = 1.33.7 ] || fail "Version is $(field Version)"
+[ "$(field Section)" = games ] || fail "Section is $(field Section)"
+[ "$(field Architecture)" = "$(dpkg --print-architecture)" ] || fail "Architecture is $(field Architecture)"
+[ "$(field Maintainer)" = "Farvane developers <dev@farvane.invalid>" ] || fail "Maintainer is $(field Maintainer)"
+
+# The libraries the program links, the font the painter opens by path and the X11 platform plugin.
+depends=$(field Depends)
+names=" $(sed -E 's/ \([^)]*\)//g; s/,//g' <<<"$depends") "
+for package in libqt6widgets6 libqt6gui6 libqt6core6 libstdc++6 libc6 fonts-dejavu-core qt6-qpa-plugins; do
+    [[ $names == *" $package "* ]] || fail "Depends lacks $package: $depends"
+done
+grep -Eq 'libqt6widgets6 \(>= 6\.[0-9.]+\)' <<<"$depends" || fail "Depends gives libqt6widgets6 no version: $depends"
+
+description=$(field Description)
+[ "$(head -n1 <<<"$description")" != "" ] || fail "the description has no summary"
+[ "$(wc -l <<<"$description")" -ge 3 ] || fail "the description has no long text"
+if awk 'length > 80 { bad = 1 } END { exit !bad }' <<<"$description"; then
+    fail "a description line is wider than 80 columns"
+fi
+
+# The same files as the install target, under /usr, with the program executable.
+contents=$(dpkg-deb -c "$deb")
+for path in usr/bin/farvane usr/share/applications/farvane.desktop usr/share/icons/hicolor/scalable/apps/farvane.svg \
+            usr/share/icons/hicolor/48x48/apps/farvane.png usr/share/icons/hicolor/128x128/apps/farvane.png \
+            usr/share/icons/hicolor/256x256/apps/farvane.png usr/share/man/man6/farvane.6; do
+    grep -q " \./$path\$" <<<"$contents" || fail "the package lacks /$path"
+done
+grep -q ' \./usr/local/' <<<"$contents" && fail "the package installs under /usr/local"
+grep -Eq '^-rwxr-xr-x .* \./usr/bin/farvane$' <<<"$contents" || fail "/usr/bin/farvane is not mode 755"
+
+[ "$failures" = 0 ] || { echo "$failures check(s) failed" >&2; exit 1; }
+echo "$(basename "$deb") checks out"
