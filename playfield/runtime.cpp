@@ -59,15 +59,16 @@ namespace {
 template <typename T>
 T roundHalfEven(double value)
 {
-    if (std::isnan(value))
-        return 0;
     constexpr double lo = std::numeric_limits<T>::min();
     constexpr double hi = std::numeric_limits<T>::max();
-    double r = std::floor(value);
-    const double frac = value - r;
-    if (frac > 0.5 || (frac == 0.5 && std::fmod(r, 2.0) != 0.0))
-        r += 1.0;
-    return static_cast<T>(std::clamp(r, lo, hi));
+    if (!(value > lo && value < hi)) // out of range, or NaN
+        return std::isnan(value) ? T{0} : (value <= lo ? std::numeric_limits<T>::min() : std::numeric_limits<T>::max());
+    // Every box side in play is already whole; only a fraction needs the rounding rule.
+    const auto whole = static_cast<std::int64_t>(value);
+    if (static_cast<double>(whole) == value)
+        return static_cast<T>(whole);
+    // The default floating-point mode rounds to nearest with ties to even; the game never changes it.
+    return static_cast<T>(std::clamp(std::nearbyint(value), lo, hi));
 }
 
 } // namespace
