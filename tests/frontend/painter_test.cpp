@@ -296,29 +296,40 @@ private slots:
         QVERIFY(count(image, QRect(QPoint(208, 176), QPoint(215, 191)), isTextGrey) > 0);
     }
 
-    void helpTextWrapsIntoThreeCentredLines()
+    void helpTextWrapsAtSpacesIntoThreeCentredLines()
     {
         Scene scene;
         scene.lblReady.Caption = HelpText.toStdString();
         const QImage image = renderScene(scene);
-        const int centre = (ReadyBox.left() + ReadyBox.right() + 1) / 2;
+        // "Use the Left and Right arrow" (28 cells), "keys to avoid running into the" (30) and
+        // "falling obstacles." (18), each centred in the label's 30 cells; no fourth line.
+        const struct {
+            int left;
+            int right;
+        } cells[] = {{112, 335}, {104, 343}, {152, 295}, {0, -1}};
         for (int line = 0; line < 4; ++line) {
-            int left = ReadyBox.right();
-            int right = ReadyBox.left();
+            int left = image.width();
+            int right = -1;
             for (int y = 176 + 16 * line; y < 192 + 16 * line; ++y)
                 for (int x = 0; x < image.width(); ++x)
                     if (isTextGrey(at(image, x, y))) {
                         left = std::min(left, x);
                         right = std::max(right, x);
                     }
-            if (line == 3) {
-                QVERIFY2(left > right, "a fourth line of text");
-                break;
+            const auto& expected = cells[line];
+            if (expected.right < 0) {
+                QVERIFY2(right < 0, "a fourth line of text");
+                continue;
             }
-            QVERIFY2(left >= ReadyBox.left() && right <= ReadyBox.right(), qPrintable(QString("line %1").arg(line)));
-            // Centred to within a cell: ink from cell edges, whole-cell centring.
-            QVERIFY2(std::abs((left + right + 1) / 2 - centre) <= CellWidthTolerance,
-                     qPrintable(QString("line %1 spans %2..%3, centre %4").arg(line).arg(left).arg(right).arg(centre)));
+            // The ink lies inside the line's cells and reaches into its first and last cell.
+            QVERIFY2(left >= expected.left && left < expected.left + CellWidthTolerance && right <= expected.right &&
+                         right > expected.right - CellWidthTolerance,
+                     qPrintable(QString("line %1 spans %2..%3, its cells %4..%5")
+                                    .arg(line)
+                                    .arg(left)
+                                    .arg(right)
+                                    .arg(expected.left)
+                                    .arg(expected.right)));
         }
     }
 
