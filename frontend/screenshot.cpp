@@ -5,11 +5,28 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
+#include <QtGlobal>
 
 #include "frontend/app.h"
 #include "frontend/scenepainter.h"
 
 namespace farvane {
+
+namespace {
+
+QtMessageHandler qtHandler = nullptr;
+
+// Headless runs have no session directory; Qt's note about it would only clutter standard error,
+// where a script's own errors go.
+void quietHandler(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (type != QtFatalMsg && message.startsWith(QLatin1String("QStandardPaths: ")))
+        return;
+    if (qtHandler)
+        qtHandler(type, context, message);
+}
+
+} // namespace
 
 bool saveScreenshot(int& argc, char** argv, const Scene& scene, const std::string& path)
 {
@@ -22,6 +39,7 @@ bool saveScreenshot(int& argc, char** argv, const Scene& scene, const std::strin
     std::unique_ptr<QGuiApplication> application;
     if (!QCoreApplication::instance()) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
+        qtHandler = qInstallMessageHandler(quietHandler);
         application = std::make_unique<QGuiApplication>(argc, argv);
     } else if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
         return fail(QStringLiteral("no GUI application to draw with"));
