@@ -70,6 +70,18 @@ GlyphAtlas buildAtlas(qreal devicePixelRatio, QRgb colour)
     const int baseline = QFontMetrics(font).ascent();
     for (int i = 0; i < Count; ++i)
         painter.drawText(QPoint(i * atlas.cellWidth, baseline), QString(QChar(FirstGlyph + i)));
+    painter.end();
+
+    for (int i = 0; i < Count; ++i) {
+        QRect ink;
+        for (int y = 0; y < atlas.cellHeight; ++y) {
+            const auto* row = reinterpret_cast<const QRgb*>(atlas.image.constScanLine(y)) + i * atlas.cellWidth;
+            for (int x = 0; x < atlas.cellWidth; ++x)
+                if (qAlpha(row[x]) != 0)
+                    ink |= QRect(x, y, 1, 1);
+        }
+        atlas.ink[static_cast<std::size_t>(i)] = ink;
+    }
     return atlas;
 }
 

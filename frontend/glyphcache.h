@@ -1,8 +1,11 @@
 // The labels' characters rendered once into an atlas of cells, per device pixel ratio and colour.
 #pragma once
 
+#include <array>
+
 #include <QColor>
 #include <QImage>
+#include <QRect>
 
 namespace farvane {
 
@@ -19,13 +22,15 @@ struct GlyphAtlas {
     int cellWidth = CellWidth;   // device pixels
     int cellHeight = LineHeight; // device pixels
     QImage image;
+    // Per character, the part of its cell that holds ink, in device pixels from the cell's corner:
+    // blending only that part skips the transparent margins.
+    std::array<QRect, LastGlyph - FirstGlyph + 1> ink;
 
-    // Device-pixel column of the left edge of `c`'s cell; a character outside the atlas shows as '?'.
-    int cellLeft(char c) const
-    {
-        const int index = (c < FirstGlyph || c > LastGlyph) ? '?' - FirstGlyph : c - FirstGlyph;
-        return index * cellWidth;
-    }
+    // A character outside the atlas shows as '?'.
+    static int index(char c) { return (c < FirstGlyph || c > LastGlyph) ? '?' - FirstGlyph : c - FirstGlyph; }
+    // Device-pixel column of the left edge of `c`'s cell.
+    int cellLeft(char c) const { return index(c) * cellWidth; }
+    const QRect& inkOf(char c) const { return ink[static_cast<std::size_t>(index(c))]; }
 };
 
 // The atlas for this ratio and colour, built on first use and kept for the program's life.

@@ -83,8 +83,7 @@ public:
     void drawGlyph(const GlyphAtlas& atlas, char c, QPoint cell, const QRect& clip)
     {
         const QPoint origin(toDevice(cell.x()), toDevice(cell.y()));
-        const QRect shown =
-            QRect(origin, QSize(atlas.cellWidth, atlas.cellHeight)).intersected(toDevice(clip.intersected(ClientRect)));
+        const QRect shown = atlas.inkOf(c).translated(origin).intersected(toDevice(clip.intersected(ClientRect)));
         if (shown.isEmpty())
             return;
         const int sourceLeft = atlas.cellLeft(c) + shown.left() - origin.x();
