@@ -94,8 +94,11 @@ TEST(Collisions, BigObstaclesCostShieldsTheSameWay)
     Playing game;
     Veskara& form = game.form;
     for (int hit = 1; hit <= 3; ++hit) {
+        form.ShowPlayerNormal();
         Playing::overlap(form.BigObstacle[1]);
         form.CheckBigObstacleHits();
+        EXPECT_TRUE(game.playerIs(Red)) << "hit " << hit;
+        EXPECT_EQ(game.iconShown(1), hit < 2) << "hit " << hit;
     }
     EXPECT_FALSE(game.iconShown(0) || game.iconShown(1) || game.iconShown(2));
     EXPECT_EQ(game.host.boxes.size(), 1u);
