@@ -199,11 +199,8 @@ QAction* MainWindow::menuAction(MenuEntry Scene::*entry) const
 
 QWidget* MainWindow::sceneView() const { return view; }
 
-bool MainWindow::isOwnKeyTarget(QObject* watched) const
+bool MainWindow::isOwnTarget(QObject* watched) const
 {
-    // An open drop-down menu or a box keeps its keys, so the arrows navigate it.
-    if (QApplication::activePopupWidget() || QApplication::activeModalWidget())
-        return false;
     if (watched->isWindowType())
         return watched == windowHandle();
     if (watched->isWidgetType())
@@ -211,9 +208,40 @@ bool MainWindow::isOwnKeyTarget(QObject* watched) const
     return false;
 }
 
+bool MainWindow::isOwnKeyTarget(QObject* watched) const
+{
+    // An open drop-down menu or a box keeps its keys, so the arrows navigate it.
+    if (QApplication::activePopupWidget() || QApplication::activeModalWidget())
+        return false;
+    return isOwnTarget(watched);
+}
+
+bool MainWindow::isUserInput(QEvent::Type type)
+{
+    switch (type) {
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::Wheel:
+    case QEvent::ContextMenu:
+    case QEvent::TouchBegin:
+    case QEvent::TabletPress:
+        return true;
+    default:
+        return false;
+    }
+}
+
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
     const QEvent::Type type = event->type();
+    // While the lost-game box is up the window takes no input at all; its close button still
+    // works, since a close request is no input event.
+    if (formHost.boxIsOpen() && isUserInput(type) && isOwnTarget(watched))
+        return true;
     const bool isKey = type == QEvent::KeyPress || type == QEvent::KeyRelease || type == QEvent::ShortcutOverride;
     if (!isKey || !isOwnKeyTarget(watched))
         return QMainWindow::eventFilter(watched, event);

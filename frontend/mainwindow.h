@@ -7,6 +7,7 @@
 #include <optional>
 
 #include <QElapsedTimer>
+#include <QEvent>
 #include <QMainWindow>
 #include <QTimer>
 
@@ -72,7 +73,9 @@ private:
     };
 
     void buildMenus();
+    bool isOwnTarget(QObject* watched) const;
     bool isOwnKeyTarget(QObject* watched) const;
+    static bool isUserInput(QEvent::Type type);
     void handleKey(int qtKey, Qt::KeyboardModifiers modifiers);
     void handleMenu(MenuItem& item);
     void onTickTimer();

@@ -1,6 +1,7 @@
 // The lost-game message box as a modal QMessageBox, and the end of the program.
 #include "frontend/qthost.h"
 
+#include <QEventLoop>
 #include <QMessageBox>
 #include <QString>
 
@@ -23,10 +24,19 @@ void QtHost::MsgBox(std::string_view prompt, std::string_view title)
     if (boxRecorder) {
         boxRecorder(prompt, title);
     } else {
+        // Modal by the window's own hand (it takes no input while a box is up), not by Qt's:
+        // Qt drops the desktop's close request for a window under a modal box, and the close
+        // button must end the program in every state.
         QMessageBox box(QMessageBox::NoIcon, toQString(title), toQString(prompt), QMessageBox::Ok, parent);
+        box.setWindowModality(Qt::NonModal);
+        QEventLoop untilAnswered;
+        QObject::connect(&box, &QDialog::finished, &untilAnswered, &QEventLoop::quit);
         openBox = &box;
-        if (!ended)
-            box.exec();
+        box.show();
+        box.raise();
+        box.activateWindow();
+        if (!ended && box.isVisible())
+            untilAnswered.exec();
         openBox = nullptr;
     }
     boxOpen = false;

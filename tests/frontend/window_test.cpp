@@ -1,5 +1,6 @@
 // The game window on the offscreen platform: client area, menus, keys, timers, the box, the record.
 #include <cstdlib>
+#include <functional>
 #include <iostream>
 #include <optional>
 #include <sstream>
@@ -62,6 +63,26 @@ void recordBoxes(MainWindow& window, std::vector<BoxCall>& calls)
         calls.push_back({std::string(prompt), std::string(title), window.form().Timer1.Enabled,
                          window.tickTimerActive()});
     });
+}
+
+QMessageBox* openBox()
+{
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible())
+            return box;
+    return nullptr;
+}
+
+// The box runs its own event loop inside the losing tick, so a test acts on it from a timer.
+void whenBoxShows(QTimer& poll, std::function<void(QMessageBox*)> act)
+{
+    QObject::connect(&poll, &QTimer::timeout, [&poll, act] {
+        if (QMessageBox* box = openBox()) {
+            poll.stop();
+            act(box);
+        }
+    });
+    poll.start(20);
 }
 
 } // namespace
@@ -317,33 +338,53 @@ private slots:
         QVERIFY(!window.isVisible());
     }
 
-    void theRealBoxIsModalWithNoIconAndOneOkButtonAndTheCloseButtonEndsIt()
+    void theRealBoxHasNoIconAndOneOkButtonAndTheWindowTakesNoInputWhileItIsUp()
     {
         MainWindow window;
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QSignalSpy ended(&window, &MainWindow::ended);
-        bool checked = false;
+        QStringList seen;
+        bool tickTimerActive = true, menuOpened = true;
+        std::int16_t rightEdge = 0;
         QTimer poll;
-        connect(&poll, &QTimer::timeout, &window, [&] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box || checked)
-                return;
-            checked = true;
-            QCOMPARE(box->windowTitle(), QString("Muahahahaa"));
-            QCOMPARE(box->text(), QString("You Lose!"));
-            QCOMPARE(box->icon(), QMessageBox::NoIcon);
-            QCOMPARE(box->buttons().size(), qsizetype(1));
-            QCOMPARE(box->standardButton(box->buttons()[0]), QMessageBox::Ok);
-            QVERIFY(!window.tickTimerActive());
-            window.close();
+        whenBoxShows(poll, [&](QMessageBox* box) {
+            seen << box->windowTitle() << box->text() << QString::number(box->icon())
+                 << QString::number(box->buttons().size())
+                 << QString::number(box->standardButton(box->buttons()[0]));
+            tickTimerActive = window.tickTimerActive();
+            // Neither the menu bar nor the keys answer until the box is dismissed.
+            const QPoint file = window.menuBar()->actionGeometry(window.menuAction(&Scene::mnuFile)).center();
+            QTest::mouseClick(window.menuBar(), Qt::LeftButton, {}, file);
+            menuOpened = QApplication::activePopupWidget() != nullptr;
+            QTest::keyClick(window.windowHandle(), Qt::Key_Right);
+            rightEdge = window.form().RightEdge;
+            box->buttons()[0]->click();
         });
-        poll.start(20);
+        setUpLosingTick(window.form());
+        window.refresh();
+        QTRY_VERIFY_WITH_TIMEOUT(!seen.isEmpty(), Patience);
+        QCOMPARE(seen, QStringList({"Muahahahaa", "You Lose!", QString::number(QMessageBox::NoIcon), "1",
+                                    QString::number(QMessageBox::Ok)}));
+        QVERIFY(!tickTimerActive);
+        QVERIFY(!menuOpened);
+        QCOMPARE(rightEdge, std::int16_t(14));
+        QTRY_COMPARE(openBox(), nullptr);
+        QVERIFY(window.isVisible());
+        QVERIFY(!window.tickTimerActive()); // the game is lost: nothing ticks
+    }
+
+    void theCloseButtonEndsTheProgramWithTheRealBoxUp()
+    {
+        MainWindow window;
+        window.show();
+        QSignalSpy ended(&window, &MainWindow::ended);
+        QTimer poll;
+        whenBoxShows(poll, [&](QMessageBox*) { window.windowHandle()->close(); });
         setUpLosingTick(window.form());
         window.refresh();
         QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 1, Patience);
-        QVERIFY(checked);
-        QTRY_COMPARE(QApplication::activeModalWidget(), nullptr);
+        QTRY_COMPARE(openBox(), nullptr);
+        QVERIFY(!window.isVisible());
     }
 
     void afterAStallPlayResumesWithOneTickInsteadOfABurst()
