@@ -3,7 +3,7 @@
 set -euo pipefail
 
 build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev fonts-dejavu-core)
-test_packages=(libgtest-dev libgmock-dev libbenchmark-dev desktop-file-utils dpkg-dev file groff-base man-db)
+test_packages=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev desktop-file-utils dpkg-dev file groff-base man-db)
 
 case "${1:-build}" in
   build) wanted=("${build_packages[@]}") ;;

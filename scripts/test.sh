@@ -1,12 +1,78 @@
 #!/usr/bin/env bash
-# Builds the game with every test (installing what it needs) and runs them all.
-set -euo pipefail
+# Builds the game with every test (installing what it needs) and runs them all: once as a normal
+# build, once under AddressSanitizer and UndefinedBehaviorSanitizer, then a one-minute fuzz run of
+# the script reader and driver. Prints CTest's summary for each build; fails if any part fails.
+#
+# Longer runs, by hand:
+#   FARVANE_SOAK_EVENTS=5000000 build-test/tests/soak/soak_tests      (a few minutes; any seed via
+#                                                                    FARVANE_SOAK_SEED)
+#   build-fuzz/fuzz/script_fuzzer -max_total_time=3600 -dict=fuzz/script.dict -timeout=10 \
+#       fuzz/corpus-local fuzz/corpus                                 (an hour; new finds land in
+#                                                                    fuzz/corpus-local)
+set -uo pipefail
 cd "$(dirname "$0")/.."
+root=$PWD
 
-scripts/deps.sh test
+scripts/deps.sh test || exit 1
 export QT_QPA_PLATFORM=offscreen
 jobs=$(nproc)
+failed=()
+summaries=()
 
-cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFARVANE_WERROR=ON
-cmake --build build-test -j "$jobs"
-ctest --test-dir build-test --output-on-failure -j "$jobs"
+# Sanitizer reports end the run at the first fault. LeakSanitizer stays on; what it finds inside
+# the system's Qt and font libraries is suppressed by name in the file below, nothing more.
+export ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=1:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1
+export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+export LSAN_OPTIONS=suppressions=$root/tests/soak/lsan.supp:print_suppressions=0
+
+# run_build NAME CONFIGURE-ARGS...: configure, build everything, run CTest.
+run_build() {
+  local dir=$1
+  shift
+  echo "==== $dir: configure and build"
+  if ! cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFARVANE_WERROR=ON "$@" ||
+     ! cmake --build "$dir" -j "$jobs"; then
+    failed+=("$dir (build)")
+    summaries+=("$dir: build failed")
+    return
+  fi
+  echo "==== $dir: tests"
+  local log=$dir/ctest.log
+  ctest --test-dir "$dir" --output-on-failure -j "$jobs" 2>&1 | tee "$log"
+  local status=${PIPESTATUS[0]}
+  [ "$status" -eq 0 ] || failed+=("$dir (tests)")
+  summaries+=("$dir: $(grep -E 'tests passed|tests failed' "$log" | tail -n 1)")
+}
+
+run_build build-test
+run_build build-asan -DFARVANE_SANITIZE=ON -DFARVANE_BENCHMARKS=OFF
+
+# The fuzzer: its own clang build with libFuzzer, a minute from the seed corpus into a scratch
+# directory, so the checked-in corpus stays as it is.
+echo "==== build-fuzz: configure, build and a one-minute run"
+fuzz_corpus=$(mktemp -d)
+if CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFARVANE_WERROR=ON \
+     -DFARVANE_SANITIZE=ON -DFARVANE_FUZZ=ON -DFARVANE_BENCHMARKS=OFF -DBUILD_TESTING=OFF &&
+   cmake --build build-fuzz -j "$jobs" --target script_fuzzer; then
+  build-fuzz/fuzz/script_fuzzer -max_total_time=60 -dict=fuzz/script.dict -max_len=8192 -timeout=10 \
+    -print_final_stats=1 -artifact_prefix=build-fuzz/ "$fuzz_corpus" fuzz/corpus 2>&1 | tee build-fuzz/fuzz.log |
+    grep -vE '^#[0-9]+[[:space:]]+(NEW|REDUCE|pulse)'
+  if [ "${PIPESTATUS[0]}" -eq 0 ]; then
+    summaries+=("build-fuzz: no finding in $(sed -n 's/^stat::number_of_executed_units: *//p' build-fuzz/fuzz.log) runs")
+  else
+    failed+=("build-fuzz (finding, see build-fuzz/crash-*)")
+    summaries+=("build-fuzz: FINDING, the input is saved as build-fuzz/crash-* or similar")
+  fi
+else
+  failed+=("build-fuzz (build)")
+  summaries+=("build-fuzz: build failed")
+fi
+rm -rf "$fuzz_corpus"
+
+echo "==== summary"
+printf '%s\n' "${summaries[@]}"
+if [ ${#failed[@]} -gt 0 ]; then
+  echo "FAILED: ${failed[*]}"
+  exit 1
+fi
+echo "all passed"
