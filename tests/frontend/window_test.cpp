@@ -576,6 +576,11 @@ private slots:
         recorder.record(600 + 2147483647ULL + 5, "close");
         QCOMPARE(text.str().substr(0, 2), std::string("# "));
         QVERIFY(text.str().ends_with("\nmenu mnuStart\nwait 600\nkey 37 0\nkey 39 0\nwait 2147483647\nwait 5\nclose\n"));
+
+        // A file that opens but takes no data fails at once, not silently in the middle of a game.
+        std::string error;
+        QVERIFY(Recorder::openFile("/dev/full", error) == nullptr);
+        QCOMPARE(error, std::string("cannot write /dev/full: No space left on device"));
     }
 
     void runWindowRefusesAnUnwritableRecordAndAMissingDisplay()
