@@ -23,8 +23,17 @@ void* operator new(std::size_t size)
         return p;
     throw std::bad_alloc();
 }
+// g++ cannot see that the replaced operator new above takes its memory from malloc, and in the
+// sanitizer build it warns that these free() a pointer from a mismatched allocation function.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
 void operator delete(void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
 
 namespace {
 
