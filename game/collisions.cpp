@@ -34,20 +34,31 @@ void Veskara::loseGame()
     host->MsgBox("You Lose!", "Muahahahaa");
 }
 
+bool Veskara::hitsPlayer(const Shape& obstacle) const
+{
+    Box intersection; // filled by the test, read by nobody
+    return IntersectRect(intersection, playerBox(), boxOf(obstacle)) != 0;
+}
+
+// One shield icon goes, icon 2 first. With icon 1 already gone this hit is the last, and the
+// lost game comes first; the shield step still runs after it.
+void Veskara::loseShield()
+{
+    if (!Shieldf[1].Visible)
+        loseGame();
+    if (!Shieldf[2].Visible)
+        HideShield1();
+    else
+        HideShield2();
+}
+
 void Veskara::CheckObstacleHits()
 {
+    // A hit, even a lost game, does not end the loop: two overlapping obstacles give two boxes.
     for (std::size_t i = 0; i < Obstacle.size(); ++i) {
-        Box intersection;
-        if (!IntersectRect(intersection, playerBox(), boxOf(Obstacle[i])))
+        if (!hitsPlayer(Obstacle[i]))
             continue;
-        // With icon 1 gone this hit is the last; the loop still tests the obstacles after it,
-        // so two overlapping obstacles give two boxes.
-        if (!Shieldf[1].Visible)
-            loseGame();
-        if (!Shieldf[2].Visible)
-            HideShield1();
-        else
-            HideShield2();
+        loseShield();
         SendToHorizon(Obstacle[i]);
         Obstacle[i].Left = SpawnLeft[i];
         ShowPlayerHit();
@@ -57,15 +68,9 @@ void Veskara::CheckObstacleHits()
 void Veskara::CheckBigObstacleHits()
 {
     for (std::size_t i = 0; i < BigObstacle.size(); ++i) {
-        Box intersection;
-        if (!IntersectRect(intersection, playerBox(), boxOf(BigObstacle[i])))
+        if (!hitsPlayer(BigObstacle[i]))
             continue;
-        if (!Shieldf[1].Visible)
-            loseGame();
-        if (!Shieldf[2].Visible)
-            HideShield1();
-        else
-            HideShield2();
+        loseShield();
         ShowPlayerHit();
         // A big obstacle goes back up above the place where it hit: its Left stays.
         SendToHorizon(BigObstacle[i]);

@@ -72,6 +72,8 @@ public:
 
 private:
     Box playerBox() const;
+    bool hitsPlayer(const Shape& obstacle) const;
+    void loseShield();
     void loseGame();
     std::int16_t drawDrift();
     std::int16_t drawSpawnLeft();
