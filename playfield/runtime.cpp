@@ -12,6 +12,16 @@ double CaptionToNumber(std::string_view caption)
 {
     while (!caption.empty() && (caption.front() == ' ' || caption.front() == '\t'))
         caption.remove_prefix(1);
+    // A score is plain digits, read here exactly (15 digits stay below 2^53) and several times
+    // faster than by the general parser, which takes everything else.
+    if (!caption.empty() && caption.size() <= 15) {
+        std::int64_t digits = 0;
+        std::size_t i = 0;
+        for (; i < caption.size() && caption[i] >= '0' && caption[i] <= '9'; ++i)
+            digits = digits * 10 + (caption[i] - '0');
+        if (i == caption.size())
+            return static_cast<double>(digits);
+    }
     double value = 0;
     const auto [ptr, ec] = std::from_chars(caption.data(), caption.data() + caption.size(), value);
     (void)ptr;
@@ -74,7 +84,7 @@ T roundHalfEven(double value)
 } // namespace
 
 std::int16_t RoundToInt16(double value) { return roundHalfEven<std::int16_t>(value); }
-std::int32_t RoundToInt32(double value) { return roundHalfEven<std::int32_t>(value); }
+std::int32_t roundFractionToInt32(double value) { return roundHalfEven<std::int32_t>(value); }
 
 std::int16_t Int(double value)
 {

@@ -23,7 +23,18 @@ std::int16_t Int(double value);
 
 // To the nearest integer, ties to the even neighbour, saturating at the type's limits.
 std::int16_t RoundToInt16(double value);
-std::int32_t RoundToInt32(double value);
+std::int32_t roundFractionToInt32(double value); // RoundToInt32 past its inline whole-number path
+
+// Every box side the collision checks round is already whole: those stay inline, in the tick.
+inline std::int32_t RoundToInt32(double value)
+{
+    if (value > -2147483648.0 && value < 2147483647.0) {
+        const auto whole = static_cast<std::int32_t>(value);
+        if (static_cast<double>(whole) == value)
+            return whole;
+    }
+    return roundFractionToInt32(value);
+}
 
 // 16-bit arithmetic for the module variables: a result beyond -32768..32767 stays at the limit,
 // so the game goes on where the original runtime would have raised an overflow.

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <algorithm>
 #include <array>
+#include <charconv>
+#include <string_view>
 
 #include "game/form.h"
 #include "playfield/rnd.h"
@@ -56,6 +58,37 @@ TEST(Runtime, CaptionsReadAsNumbers)
     EXPECT_EQ(CaptionToNumber("9007199254740992"), 9007199254740992.0);
     EXPECT_EQ(CaptionToNumber("-15"), -15.0);
     EXPECT_EQ(CaptionToNumber(""), 0.0);
+}
+
+// Plain digits take a short path of their own; every caption must still read as the general
+// parser reads it, at the path's digit limit and past it, and with text after the digits.
+TEST(Runtime, DigitCaptionsReadAsTheGeneralParserReadsThem)
+{
+    const char* const captions[] = {"7", "007", "2400", "999999999999999", "1000000000000000",
+                                    "9007199254740993", "99999999999999999999", "12a", " 42", "4 2",
+                                    "1e3", "0.5", "-0"};
+    for (const char* caption : captions) {
+        std::string_view text = caption;
+        while (!text.empty() && text.front() == ' ')
+            text.remove_prefix(1);
+        double expected = 0;
+        std::from_chars(text.data(), text.data() + text.size(), expected);
+        EXPECT_EQ(CaptionToNumber(caption), expected) << "caption \"" << caption << "\"";
+        EXPECT_EQ(std::signbit(CaptionToNumber(caption)), std::signbit(expected)) << "caption \"" << caption << "\"";
+    }
+}
+
+// Whole numbers take an inline path; those at and next to the 32-bit limits must agree with it.
+TEST(Runtime, WholeNumbersAtThe32BitLimitsRoundToThemselvesOrTheLimit)
+{
+    EXPECT_EQ(RoundToInt32(2147483646.0), 2147483646);
+    EXPECT_EQ(RoundToInt32(2147483647.0), 2147483647);
+    EXPECT_EQ(RoundToInt32(2147483648.0), 2147483647);
+    EXPECT_EQ(RoundToInt32(-2147483647.0), -2147483647);
+    EXPECT_EQ(RoundToInt32(-2147483648.0), -2147483647 - 1);
+    EXPECT_EQ(RoundToInt32(-2147483649.0), -2147483647 - 1);
+    EXPECT_EQ(RoundToInt32(std::nan("")), 0);
+    EXPECT_EQ(RoundToInt32(-2147483647.5), -2147483647 - 1);
 }
 
 TEST(Runtime, NumbersBecomeCaptionsWithEveryDigit)
