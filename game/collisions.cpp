@@ -34,10 +34,10 @@ void Veskara::loseGame()
     host->MsgBox("You Lose!", "Muahahahaa");
 }
 
-bool Veskara::hitsPlayer(const Shape& obstacle) const
+bool Veskara::hitsPlayer(const Box& player, const Shape& obstacle)
 {
     Box intersection; // filled by the test, read by nobody
-    return IntersectRect(intersection, playerBox(), boxOf(obstacle)) != 0;
+    return IntersectRect(intersection, player, boxOf(obstacle)) != 0;
 }
 
 // One shield icon goes, icon 2 first. With icon 1 already gone this hit is the last, and the
@@ -55,8 +55,10 @@ void Veskara::loseShield()
 void Veskara::CheckObstacleHits()
 {
     // A hit, even a lost game, does not end the loop: two overlapping obstacles give two boxes.
+    // Nothing a hit does moves the vehicle, so its box is made once for the whole loop.
+    const Box player = playerBox();
     for (std::size_t i = 0; i < Obstacle.size(); ++i) {
-        if (!hitsPlayer(Obstacle[i]))
+        if (!hitsPlayer(player, Obstacle[i]))
             continue;
         loseShield();
         SendToHorizon(Obstacle[i]);
@@ -67,8 +69,9 @@ void Veskara::CheckObstacleHits()
 
 void Veskara::CheckBigObstacleHits()
 {
+    const Box player = playerBox();
     for (std::size_t i = 0; i < BigObstacle.size(); ++i) {
-        if (!hitsPlayer(BigObstacle[i]))
+        if (!hitsPlayer(player, BigObstacle[i]))
             continue;
         loseShield();
         ShowPlayerHit();

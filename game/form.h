@@ -72,7 +72,7 @@ public:
 
 private:
     Box playerBox() const;
-    bool hitsPlayer(const Shape& obstacle) const;
+    static bool hitsPlayer(const Box& player, const Shape& obstacle);
     void loseShield();
     void loseGame();
     std::int16_t drawDrift();
