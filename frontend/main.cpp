@@ -54,7 +54,7 @@ int main(int argc, char** argv)
             std::cout << Usage;
             return 0;
         } else if (arg == "--version") {
-            std::cout << "farvane 1.33.7\n";
+            std::cout << "1.33.7\n"; // the bare version, as scripts read it
             return 0;
         } else if (arg == "--script") {
             status = value(haveScript, script);

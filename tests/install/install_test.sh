@@ -85,7 +85,7 @@ done
 farvane=$usr/bin/farvane
 run() { env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u LD_LIBRARY_PATH "$farvane" "$@"; }
 version=$(run --version) || fail "--version exits with $?"
-[ "$version" = "farvane 1.33.7" ] || fail "--version prints \"$version\""
+[ "$version" = "1.33.7" ] || fail "--version prints \"$version\""
 usage=$(run --help) || fail "--help exits with $?"
 grep -qF -- --script <<<"$usage" || fail "--help does not mention --script"
 
