@@ -99,16 +99,4 @@ bool TextLess(std::string_view a, std::string_view b)
     return a.compare(b) < 0;
 }
 
-int IntersectRect(Box& dest, const Box& a, const Box& b)
-{
-    const Box overlap{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
-                      std::min(a.bottom, b.bottom)};
-    if (overlap.left < overlap.right && overlap.top < overlap.bottom) {
-        dest = overlap;
-        return 1;
-    }
-    dest = Box{};
-    return 0;
-}
-
 } // namespace farvane
