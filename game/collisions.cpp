@@ -36,6 +36,14 @@ void Veskara::loseGame()
 
 bool Veskara::hitsPlayer(const Box& player, const Shape& obstacle)
 {
+    // Most obstacles are nowhere near the vehicle: a side that lies on or beyond the vehicle's
+    // box before rounding still does after it (rounding never reverses an order), so those need
+    // no box at all. A NaN fails every comparison and goes on to the full test.
+    const double top = obstacle.Top;
+    const double left = obstacle.Left;
+    if (top + double(obstacle.Height) <= player.top || top >= player.bottom ||
+        left + double(obstacle.Width) <= player.left || left >= player.right)
+        return false;
     Box intersection; // filled by the test, read by nobody
     return IntersectRect(intersection, player, boxOf(obstacle)) != 0;
 }

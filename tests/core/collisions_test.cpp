@@ -225,6 +225,39 @@ TEST(Collisions, BoxSidesRoundTheWholeSumHalfToEven)
     }
 }
 
+// The checks skip the box of an obstacle that is clear of the vehicle before rounding; one that
+// is inside by a fraction of a twip must still be rounded and tested.
+TEST(Collisions, AFractionOfATwipInsideHitsOnlyWhenItRoundsToAWholeOne)
+{
+    struct Row {
+        const char* what;
+        float left, top;
+        bool hit;
+    };
+    // Every obstacle here is 255 wide and 495 high; the player box is (2880, 5640, 3855, 6135).
+    const Row rows[] = {
+        {"bottom 5640.7 rounds into the box", 3000, 5145.7f, true},
+        {"bottom 5640.3 rounds onto its edge", 3000, 5145.3f, false},
+        {"right 2880.7 rounds into the box", 2625.7f, 5700, true},
+        {"right 2880.3 rounds onto its edge", 2625.3f, 5700, false},
+        {"left 3854.3 rounds into the box", 3854.3f, 5700, true},
+        {"left 3854.7 rounds onto its edge", 3854.7f, 5700, false},
+        {"top 6134.3 rounds into the box", 3000, 6134.3f, true},
+        {"top 6134.7 rounds onto its edge", 3000, 6134.7f, false},
+    };
+    for (const Row& row : rows) {
+        Playing small;
+        Playing::overlap(small.form.Obstacle[3], row.left, row.top);
+        small.form.CheckObstacleHits();
+        EXPECT_EQ(!small.iconShown(2), row.hit) << "small, " << row.what;
+
+        Playing big;
+        Playing::overlap(big.form.BigObstacle[0], row.left, row.top);
+        big.form.CheckBigObstacleHits();
+        EXPECT_EQ(!big.iconShown(2), row.hit) << "big, " << row.what;
+    }
+}
+
 TEST(Collisions, PlayerBoxComesFromTheBodyAndTheCab)
 {
     Playing game;
