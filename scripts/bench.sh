@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Builds the benchmarks and the timing probe and runs them all: medians of 5 repetitions, then
+# 10 s of real play in the window. Usage: bench.sh [--instructions]
+#   --instructions  also counts the instructions of one game tick and one key press (callgrind):
+#                   a figure that, unlike a time, does not move when the machine is busy.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/deps.sh test
+export QT_QPA_PLATFORM=offscreen
+build=build-bench
+
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFARVANE_BENCHMARKS=ON >/dev/null
+cmake --build "$build" --target core_bench paint_bench replay_bench timingprobe -j "$(nproc)"
+
+repeat=(--benchmark_repetitions=5 --benchmark_report_aggregates_only=true --benchmark_display_aggregates_only=true)
+for program in core_bench paint_bench replay_bench; do
+  echo "== $program"
+  "$build/bench/$program" "${repeat[@]}" 2>/dev/null | grep -E '^(Benchmark|-|BM_.*_(median|mean|stddev|cv))'
+done
+
+echo "== timingprobe"
+"$build/bench/timingprobe" --seconds 10 --startups 5 2>/dev/null
+
+if [ "${1:-}" = "--instructions" ]; then
+  echo "== instructions per call (callgrind)"
+  out=$(mktemp -d)
+  for case in "BM_GameTick$:farvane::Veskara::Timer1_Timer()" "BM_KeyPress$:farvane::Veskara::Form_KeyDown(short&, short)"; do
+    filter=${case%%:*}
+    function=${case#*:}
+    valgrind --tool=callgrind --callgrind-out-file="$out/cg" --toggle-collect="$function" \
+      "$build/bench/core_bench" --benchmark_filter="$filter" --benchmark_min_time=0.5 >/dev/null 2>&1
+    line=$(callgrind_annotate --tree=caller --inclusive=yes "$out/cg" 2>/dev/null | awk '/< .*BM_/ && !seen { print; seen = 1 }')
+    total=$(echo "$line" | awk '{ gsub(",", "", $1); print $1 }')
+    calls=$(echo "$line" | sed -E 's/.*\(([0-9,]+)x\).*/\1/; s/,//g')
+    echo "$function: $((total / calls)) instructions a call over $calls calls"
+  done
+  rm -rf "$out"
+fi
