@@ -34,18 +34,21 @@ void Veskara::loseGame()
     host->MsgBox("You Lose!", "Muahahahaa");
 }
 
-bool Veskara::hitsPlayer(const Box& player, const Shape& obstacle)
+bool Veskara::hitsPlayer(const Shape& obstacle) const
 {
-    // Most obstacles are nowhere near the vehicle: a side that lies on or beyond the vehicle's
-    // box before rounding still does after it (rounding never reverses an order), so those need
-    // no box at all. A NaN fails every comparison and goes on to the full test.
+    // Most obstacles are nowhere near the vehicle. Rounding never reverses an order, so a side
+    // whose sum lies on or beyond the vehicle's side before rounding still does after it: those
+    // obstacles cannot hit, and neither box need be made. A NaN fails every comparison and goes
+    // on to the full test.
     const double top = obstacle.Top;
     const double left = obstacle.Left;
-    if (top + double(obstacle.Height) <= player.top || top >= player.bottom ||
-        left + double(obstacle.Width) <= player.left || left >= player.right)
+    const double playerLeft = Player1.Left;
+    if (top + double(obstacle.Height) <= double(Player6.Top) ||
+        top >= double(Player1.Top) + double(Player1.Height) ||
+        left + double(obstacle.Width) <= playerLeft || left >= playerLeft + double(Player1.Width))
         return false;
     Box intersection; // filled by the test, read by nobody
-    return IntersectRect(intersection, player, boxOf(obstacle)) != 0;
+    return IntersectRect(intersection, playerBox(), boxOf(obstacle)) != 0;
 }
 
 // One shield icon goes, icon 2 first. With icon 1 already gone this hit is the last, and the
@@ -63,10 +66,8 @@ void Veskara::loseShield()
 void Veskara::CheckObstacleHits()
 {
     // A hit, even a lost game, does not end the loop: two overlapping obstacles give two boxes.
-    // Nothing a hit does moves the vehicle, so its box is made once for the whole loop.
-    const Box player = playerBox();
     for (std::size_t i = 0; i < Obstacle.size(); ++i) {
-        if (!hitsPlayer(player, Obstacle[i]))
+        if (!hitsPlayer(Obstacle[i]))
             continue;
         loseShield();
         SendToHorizon(Obstacle[i]);
@@ -77,9 +78,8 @@ void Veskara::CheckObstacleHits()
 
 void Veskara::CheckBigObstacleHits()
 {
-    const Box player = playerBox();
     for (std::size_t i = 0; i < BigObstacle.size(); ++i) {
-        if (!hitsPlayer(player, BigObstacle[i]))
+        if (!hitsPlayer(BigObstacle[i]))
             continue;
         loseShield();
         ShowPlayerHit();

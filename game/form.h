@@ -72,7 +72,7 @@ public:
 
 private:
     Box playerBox() const;
-    static bool hitsPlayer(const Box& player, const Shape& obstacle);
+    bool hitsPlayer(const Shape& obstacle) const;
     void loseShield();
     void loseGame();
     std::int16_t drawDrift();

@@ -258,6 +258,30 @@ TEST(Collisions, AFractionOfATwipInsideHitsOnlyWhenItRoundsToAWholeOne)
     }
 }
 
+// The same with the vehicle's own side a fraction off the twip grid: both sides are rounded
+// before they are compared.
+TEST(Collisions, AFractionalCabTopIsRoundedBeforeTheObstacleMeetsIt)
+{
+    struct Row {
+        const char* what;
+        float cabTop, obstacleTop;
+        bool hit;
+    };
+    // Obstacles 495 high; the cab's top 5640.4 rounds to 5640.
+    const Row rows[] = {
+        {"bottom 5640.3 meets the rounded cab", 5640.4f, 5145.3f, false},
+        {"bottom 5640.6 is a twip inside after rounding", 5640.4f, 5145.6f, true},
+        {"bottom 5639.7 under a cab at 5639.5 both round to 5640", 5639.5f, 5144.7f, false},
+    };
+    for (const Row& row : rows) {
+        Playing game;
+        game.form.Player6.Top = row.cabTop;
+        Playing::overlap(game.form.Obstacle[2], 3000, row.obstacleTop);
+        game.form.CheckObstacleHits();
+        EXPECT_EQ(!game.iconShown(2), row.hit) << row.what;
+    }
+}
+
 TEST(Collisions, PlayerBoxComesFromTheBodyAndTheCab)
 {
     Playing game;
