@@ -36,8 +36,11 @@ constexpr double WholeLimit = 9.2e18;
 std::size_t formatNumber(char* out, std::size_t size, double value)
 {
     std::to_chars_result result;
-    if (value == std::floor(value) && std::fabs(value) < WholeLimit)
-        result = std::to_chars(out, out + size, static_cast<std::int64_t>(value));
+    // Below the limit a double is whole exactly when its truncation gives it back: no floor call.
+    // NaN and the infinities fail the limit test and take the general form.
+    const auto whole = std::fabs(value) < WholeLimit ? static_cast<std::int64_t>(value) : 0;
+    if (std::fabs(value) < WholeLimit && static_cast<double>(whole) == value)
+        result = std::to_chars(out, out + size, whole);
     else
         result = std::to_chars(out, out + size, value);
     return static_cast<std::size_t>(result.ptr - out);
