@@ -71,8 +71,17 @@ rm -rf "$fuzz_corpus"
 
 echo "==== summary"
 printf '%s\n' "${summaries[@]}"
+# One closing count over both CTest runs: "N passed, N failed".
+total=0 bad=0
+for log in build-test/ctest.log build-asan/ctest.log; do
+  line=$(grep -E 'tests failed out of' "$log" 2>/dev/null | tail -n 1)
+  [ -n "$line" ] || continue
+  total=$((total + $(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$line")))
+  bad=$((bad + $(sed -E 's/.* ([0-9]+) tests failed.*/\1/' <<<"$line")))
+done
 if [ ${#failed[@]} -gt 0 ]; then
   echo "FAILED: ${failed[*]}"
+  echo "tests: $((total - bad)) passed, $bad failed"
   exit 1
 fi
-echo "all passed"
+echo "tests: $((total - bad)) passed, $bad failed"
