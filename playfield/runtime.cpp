@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace farvane {
@@ -58,7 +59,14 @@ std::string NumberToCaption(double value)
 void SetCaptionNumber(std::string& caption, double value)
 {
     char buffer[64];
-    caption.assign(buffer, formatNumber(buffer, sizeof buffer, value));
+    const std::size_t length = formatNumber(buffer, sizeof buffer, value);
+    // A score mostly keeps its number of digits from one tick to the next: then its characters
+    // are overwritten in place, without the general replace that assign goes through.
+    if (caption.size() == length) {
+        std::memcpy(caption.data(), buffer, length);
+        return;
+    }
+    caption.assign(buffer, length);
 }
 
 std::int16_t Clamp16(std::int32_t value)

@@ -116,6 +116,20 @@ TEST(Runtime, SetCaptionNumberOverwritesTheOldText)
     EXPECT_EQ(caption, "12");
 }
 
+// The same number of characters is written over in place; any other length is replaced whole.
+TEST(Runtime, SetCaptionNumberWritesOverACaptionOfTheSameLength)
+{
+    std::string caption = "999";
+    SetCaptionNumber(caption, 100);
+    EXPECT_EQ(caption, "100");
+    SetCaptionNumber(caption, -2.5);
+    EXPECT_EQ(caption, "-2.5");
+    SetCaptionNumber(caption, 1234567890123456789.0);
+    EXPECT_EQ(caption, "1234567890123456768");
+    SetCaptionNumber(caption, 7);
+    EXPECT_EQ(caption, "7");
+}
+
 TEST(Runtime, TextOrderIsCodeUnitByCodeUnitWithPrefixFirst)
 {
     EXPECT_TRUE(TextLess("100", "95"));
