@@ -34,7 +34,8 @@ void Veskara::loseGame()
     host->MsgBox("You Lose!", "Muahahahaa");
 }
 
-bool Veskara::hitsPlayer(const Shape& obstacle) const
+// Inline in the two checks below: each tick asks it once per obstacle.
+inline bool Veskara::hitsPlayer(const Shape& obstacle) const
 {
     // Most obstacles are nowhere near the vehicle. Rounding never reverses an order, so a side
     // whose sum lies on or beyond the vehicle's side before rounding still does after it: those
