@@ -25,7 +25,9 @@ constexpr Motion SmallMotion{75, 36, 15};
 constexpr Motion BigMotion{50, 55, 30};
 
 // Each sum is formed wider than a Single and stored back as one, as the properties are Singles.
-float singleSum(double a, double b, double c = 0) { return static_cast<float>(a + b + c); }
+float singleSum(double a, double b, double c) { return static_cast<float>(a + b + c); }
+// Two terms need no third "+ 0", which could only turn a sum of -0 into +0: no caller can tell.
+float singleSum(double a, double b) { return static_cast<float>(a + b); }
 
 void move(Shape& obstacle, const Motion& motion, std::int16_t fallStep, std::int16_t drift, std::int16_t steer)
 {
