@@ -99,6 +99,12 @@ std::int32_t roundFractionToInt32(double value) { return roundHalfEven<std::int3
 
 std::int16_t Int(double value)
 {
+    // Inside the 16-bit range the floor is the truncation, one less for a negative fraction:
+    // the random drifts and spawn points take this path, without a call to floor.
+    if (value >= -32768.0 && value < 32768.0) {
+        const auto truncated = static_cast<std::int32_t>(value);
+        return static_cast<std::int16_t>(truncated - (static_cast<double>(truncated) > value ? 1 : 0));
+    }
     if (std::isnan(value))
         return 0;
     return static_cast<std::int16_t>(std::clamp(std::floor(value), -32768.0, 32767.0));

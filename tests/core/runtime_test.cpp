@@ -50,6 +50,20 @@ TEST(Runtime, IntFloorsTowardsMinusInfinity)
         EXPECT_EQ(Int(row.value), row.expected) << "value " << row.value;
 }
 
+// The 16-bit range has a path of its own; its edges and what lies just past them.
+TEST(Runtime, IntFloorsAtTheSixteenBitLimits)
+{
+    struct Row {
+        double value;
+        std::int16_t expected;
+    };
+    const Row rows[] = {{-32768.0, -32768}, {-32767.5, -32768}, {-32768.5, -32768}, {-1e9, -32768},
+                        {32767.0, 32767},   {32767.9, 32767},   {32768.0, 32767},   {1e9, 32767},
+                        {-0.0, 0},          {-1e-300, -1},      {std::nan(""), 0}};
+    for (const Row& row : rows)
+        EXPECT_EQ(Int(row.value), row.expected) << "value " << row.value;
+}
+
 TEST(Runtime, CaptionsReadAsNumbers)
 {
     EXPECT_EQ(CaptionToNumber("0"), 0.0);
