@@ -27,7 +27,7 @@ void Veskara::mnuRestart_Click()
     Timer1.Enabled = false;
     mnuHelp.Enabled = true;
     mnuStart.Enabled = true;
-    lblScore.Caption.assign(1, '0'); // as = "0"; this form dodges a false -Wrestrict of g++ 12 at -O3
+    lblScore.Caption = "0";
     lblReady.Caption.clear();
     FallStep = 100;
     ShowPlayerNormal();
