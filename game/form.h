@@ -77,6 +77,8 @@ private:
     void loseGame();
     std::int16_t drawDrift();
     std::int16_t drawSpawnLeft();
+    void returnToHorizon(Shape& obstacle, std::int16_t& drift, std::size_t spawnIndex);
+    void steer(int direction);
 
     Host* host;
 };

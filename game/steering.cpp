@@ -32,33 +32,30 @@ void Veskara::Form_KeyDown(std::int16_t& KeyCode, std::int16_t /*Shift*/)
     if (!Timer1.Enabled)
         return;
     // The guards look at the steepest edge line on the side the press moves towards, not at
-    // the index variables; the edge whose index grows is updated first.
-    if (KeyCode == KeyLeft && !Border[29].Visible) {
-        const std::int16_t right = Add16(RightEdge, -2);
-        const std::int16_t left = Add16(LeftEdge, 2);
-        RightEdge = right;
-        LeftEdge = left;
-        showBorder(*this, LeftEdge, true);
-        showBorder(*this, LeftEdge - 2, false);
-        showBorder(*this, RightEdge, true);
-        showBorder(*this, RightEdge + 2, false);
-        SetCaptionNumber(lblScore.Caption, CaptionToNumber(lblScore.Caption) + PressPoints);
-        Steer = Add16(Steer, SteerGain);
-        shiftObstacles(*this, SteerShift);
-    }
-    if (KeyCode == KeyRight && !Border[28].Visible) {
-        const std::int16_t right = Add16(RightEdge, 2);
-        const std::int16_t left = Add16(LeftEdge, -2);
-        RightEdge = right;
-        LeftEdge = left;
-        showBorder(*this, RightEdge, true);
-        showBorder(*this, RightEdge - 2, false);
-        showBorder(*this, LeftEdge, true);
-        showBorder(*this, LeftEdge + 2, false);
-        SetCaptionNumber(lblScore.Caption, CaptionToNumber(lblScore.Caption) + PressPoints);
-        Steer = Add16(Steer, -SteerGain);
-        shiftObstacles(*this, -SteerShift);
-    }
+    // the index variables.
+    if (KeyCode == KeyLeft && !Border[29].Visible)
+        steer(+1);
+    if (KeyCode == KeyRight && !Border[28].Visible)
+        steer(-1);
+}
+
+// One press: +1 for Left, which moves the world to the right, -1 for Right, its mirror image.
+void Veskara::steer(int direction)
+{
+    const std::int16_t right = Add16(RightEdge, -2 * direction);
+    const std::int16_t left = Add16(LeftEdge, 2 * direction);
+    RightEdge = right;
+    LeftEdge = left;
+    // The edge whose index grows is updated first: the left one for Left, the right one for Right.
+    const int growing = direction > 0 ? LeftEdge : RightEdge;
+    const int shrinking = direction > 0 ? RightEdge : LeftEdge;
+    showBorder(*this, growing, true);
+    showBorder(*this, growing - 2, false);
+    showBorder(*this, shrinking, true);
+    showBorder(*this, shrinking + 2, false);
+    SetCaptionNumber(lblScore.Caption, CaptionToNumber(lblScore.Caption) + PressPoints);
+    Steer = Add16(Steer, SteerGain * direction);
+    shiftObstacles(*this, SteerShift * static_cast<float>(direction));
 }
 
 } // namespace farvane

@@ -48,18 +48,22 @@ static bool isOut(const Scene& form, const Shape& obstacle)
            singleSum(obstacle.Left, obstacle.Width) <= form.ScaleLeft;
 }
 
+// Placed from the old spawn point before the new one is drawn, drift first, so the first return
+// of each index in a run comes in at the left edge.
+void Veskara::returnToHorizon(Shape& obstacle, std::int16_t& drift, std::size_t spawnIndex)
+{
+    SendToHorizon(obstacle);
+    obstacle.Left = SpawnLeft[spawnIndex];
+    drift = drawDrift();
+    SpawnLeft[spawnIndex] = drawSpawnLeft();
+}
+
 void Veskara::Timer1_Timer()
 {
     for (std::size_t i = 0; i < Obstacle.size(); ++i) {
         move(Obstacle[i], SmallMotion, FallStep, Drift[i], Steer);
-        if (isOut(*this, Obstacle[i])) {
-            // Placed from the old spawn point before the new one is drawn, so the first return
-            // of each index in a run comes in at the left edge.
-            SendToHorizon(Obstacle[i]);
-            Obstacle[i].Left = SpawnLeft[i];
-            Drift[i] = drawDrift();
-            SpawnLeft[i] = drawSpawnLeft();
-        }
+        if (isOut(*this, Obstacle[i]))
+            returnToHorizon(Obstacle[i], Drift[i], i);
     }
 
     // Nothing changes the score between here and the schedule, so one read serves all three uses.
@@ -68,13 +72,9 @@ void Veskara::Timer1_Timer()
     if (score >= BigObstacleScore) {
         for (std::size_t i = 0; i < BigObstacle.size(); ++i) {
             move(BigObstacle[i], BigMotion, BigFallStep, BigDrift[i], Steer);
-            if (isOut(*this, BigObstacle[i])) {
-                // Big obstacles 0 and 1 share the spawn points of small obstacles 0 and 1.
-                SendToHorizon(BigObstacle[i]);
-                BigObstacle[i].Left = SpawnLeft[i];
-                BigDrift[i] = drawDrift();
-                SpawnLeft[i] = drawSpawnLeft();
-            }
+            // Big obstacles 0 and 1 share the spawn points of small obstacles 0 and 1.
+            if (isOut(*this, BigObstacle[i]))
+                returnToHorizon(BigObstacle[i], BigDrift[i], i);
         }
     }
 
