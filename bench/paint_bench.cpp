@@ -8,7 +8,7 @@
 #include <QPainter>
 
 #include "allocations.h"
-#include "frontend/scenepainter.h"
+#include "desktop/scenepainter.h"
 #include "game/form.h"
 
 namespace {

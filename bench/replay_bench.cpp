@@ -11,7 +11,7 @@
 #include <unistd.h>
 
 #include "game/form.h"
-#include "replay/driver.h"
+#include "headless/driver.h"
 
 namespace {
 

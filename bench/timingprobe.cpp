@@ -22,8 +22,8 @@
 #include <QEvent>
 #include <QTimer>
 
-#include "frontend/icon.h"
-#include "frontend/mainwindow.h"
+#include "desktop/icon.h"
+#include "desktop/mainwindow.h"
 #include "playfield/runtime.h"
 
 extern char** environ;

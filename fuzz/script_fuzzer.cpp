@@ -13,8 +13,8 @@
 #include <string_view>
 
 #include "fuzz/json_check.h"
-#include "replay/driver.h"
-#include "replay/script.h"
+#include "headless/driver.h"
+#include "common/script.h"
 #include "tests/soak/invariants.h"
 
 namespace {

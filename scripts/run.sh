@@ -9,7 +9,7 @@ cmake --build build --target farvane
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
   echo "farvane: no display found (neither DISPLAY nor WAYLAND_DISPLAY is set)." >&2
-  echo "Run it from a desktop session, or headless with: build/frontend/farvane --script FILE" >&2
+  echo "Run it from a desktop session, or headless with: build/farvane --script FILE" >&2
   exit 1
 fi
-exec build/frontend/farvane "$@"
+exec build/farvane "$@"

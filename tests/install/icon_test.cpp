@@ -9,7 +9,7 @@
 
 #include <vector>
 
-#include "frontend/icon.h"
+#include "desktop/icon.h"
 
 namespace {
 

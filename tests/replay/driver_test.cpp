@@ -6,8 +6,8 @@
 #include <sstream>
 #include <string>
 
-#include "replay/driver.h"
-#include "replay/dump.h"
+#include "headless/driver.h"
+#include "common/dump.h"
 
 namespace farvane::replay {
 namespace {

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "replay/script.h"
+#include "common/script.h"
 
 namespace farvane::replay {
 namespace {

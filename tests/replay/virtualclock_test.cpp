@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "replay/virtualclock.h"
+#include "common/virtualclock.h"
 
 namespace farvane {
 namespace {

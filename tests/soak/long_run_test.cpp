@@ -5,7 +5,7 @@
 #include <sstream>
 #include <string>
 
-#include "replay/driver.h"
+#include "headless/driver.h"
 #include "tests/soak/program.h"
 
 namespace farvane::soak {

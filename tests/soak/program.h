@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "game/form.h"
-#include "replay/virtualclock.h"
+#include "common/virtualclock.h"
 #include "tests/soak/invariants.h"
 
 namespace farvane::soak {

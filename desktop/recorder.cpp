@@ -1,5 +1,5 @@
 // Writes the events the window hands to the form as a replay script, one line at a time.
-#include "frontend/recorder.h"
+#include "desktop/recorder.h"
 
 #include <cerrno>
 #include <cstring>

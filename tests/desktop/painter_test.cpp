@@ -9,8 +9,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "frontend/app.h"
-#include "frontend/scenepainter.h"
+#include "desktop/app.h"
+#include "desktop/scenepainter.h"
 #include "playfield/scene.h"
 
 using namespace farvane;

@@ -1,5 +1,5 @@
 // The timers' schedule on a clock of whole milliseconds.
-#include "replay/virtualclock.h"
+#include "common/virtualclock.h"
 
 namespace farvane {
 

@@ -19,11 +19,11 @@
 #include <QTest>
 #include <QTimer>
 
-#include "frontend/app.h"
-#include "frontend/mainwindow.h"
-#include "frontend/recorder.h"
-#include "replay/driver.h"
-#include "replay/dump.h"
+#include "desktop/app.h"
+#include "desktop/mainwindow.h"
+#include "desktop/recorder.h"
+#include "headless/driver.h"
+#include "common/dump.h"
 
 using namespace farvane;
 

@@ -1,6 +1,6 @@
 // Paints the scene: twips become pixels by floor division by 15, and every element is drawn as
 // runs of whole pixels into a frame buffer kept between frames, then shown with one image draw.
-#include "frontend/scenepainter.h"
+#include "desktop/scenepainter.h"
 
 #include <algorithm>
 #include <array>
@@ -13,7 +13,7 @@
 #include <QPaintDevice>
 #include <QPainter>
 
-#include "frontend/glyphcache.h"
+#include "desktop/glyphcache.h"
 
 namespace farvane {
 

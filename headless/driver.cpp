@@ -1,5 +1,5 @@
 // The headless host: reads and checks a script, then runs it against the form on a virtual clock.
-#include "replay/driver.h"
+#include "headless/driver.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -8,9 +8,9 @@
 #include <ostream>
 
 #include "game/form.h"
-#include "replay/dump.h"
-#include "replay/script.h"
-#include "replay/virtualclock.h"
+#include "common/dump.h"
+#include "common/script.h"
+#include "common/virtualclock.h"
 
 namespace farvane::replay {
 

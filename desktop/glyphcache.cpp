@@ -1,5 +1,5 @@
 // The labels' font, loaded from its file, and its characters rendered once per ratio and colour.
-#include "frontend/glyphcache.h"
+#include "desktop/glyphcache.h"
 
 #include <cmath>
 #include <deque>
@@ -13,7 +13,7 @@
 #include <QPainter>
 #include <QStringList>
 
-#include "frontend/scenepainter.h"
+#include "desktop/scenepainter.h"
 
 namespace farvane {
 

@@ -5,10 +5,10 @@
 
 #include <QApplication>
 
-#include "frontend/app.h"
-#include "frontend/icon.h"
-#include "frontend/mainwindow.h"
-#include "frontend/recorder.h"
+#include "desktop/app.h"
+#include "desktop/icon.h"
+#include "desktop/mainwindow.h"
+#include "desktop/recorder.h"
 
 namespace farvane {
 

@@ -1,5 +1,5 @@
 // The lost-game message box as a modal QMessageBox, and the end of the program.
-#include "frontend/qthost.h"
+#include "desktop/qthost.h"
 
 #include <QEventLoop>
 #include <QMessageBox>

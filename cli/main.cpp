@@ -3,8 +3,8 @@
 #include <iostream>
 #include <string>
 
-#include "frontend/app.h"
-#include "replay/driver.h"
+#include "desktop/app.h"
+#include "headless/driver.h"
 
 namespace {
 

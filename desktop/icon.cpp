@@ -1,5 +1,5 @@
 // The game's icon, drawn from the player's vehicle: the PNGs built into the program.
-#include "frontend/icon.h"
+#include "desktop/icon.h"
 
 #include <array>
 

@@ -7,8 +7,8 @@
 #include <QImage>
 #include <QtGlobal>
 
-#include "frontend/app.h"
-#include "frontend/scenepainter.h"
+#include "desktop/app.h"
+#include "desktop/scenepainter.h"
 
 namespace farvane {
 

@@ -1,5 +1,5 @@
 // The replay script reader: splits lines into words and checks every command and number.
-#include "replay/script.h"
+#include "common/script.h"
 
 #include <array>
 #include <charconv>

@@ -1,5 +1,5 @@
 // The game window: hosts the form, drives its timers in real time and hands it keys and menu clicks.
-#include "frontend/mainwindow.h"
+#include "desktop/mainwindow.h"
 
 #include <algorithm>
 #include <climits>
@@ -14,9 +14,9 @@
 #include <QPainter>
 #include <QWindow>
 
-#include "frontend/icon.h"
-#include "frontend/recorder.h"
-#include "frontend/scenepainter.h"
+#include "desktop/icon.h"
+#include "desktop/recorder.h"
+#include "desktop/scenepainter.h"
 
 namespace farvane {
 

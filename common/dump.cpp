@@ -1,5 +1,5 @@
 // JSON output of the replay: every key of the state dump in its fixed order, and the event lines.
-#include "replay/dump.h"
+#include "common/dump.h"
 
 #include <charconv>
 #include <cmath>

@@ -11,9 +11,9 @@
 #include <QMainWindow>
 #include <QTimer>
 
-#include "frontend/qthost.h"
+#include "desktop/qthost.h"
 #include "game/form.h"
-#include "replay/virtualclock.h"
+#include "common/virtualclock.h"
 
 class QAction;
 class QMenu;
