@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the game needs, when they are missing. Usage: deps.sh build|test
+# Installs the Debian packages the game needs, when they are missing. Usage: deps.sh build|web|test
 set -euo pipefail
 
 build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev fonts-dejavu-core)
 test_packages=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev desktop-file-utils dpkg-dev file groff-base man-db)
+# The browser page, and its tests in headless Chromium.
+web_packages=(cmake ninja-build emscripten python3)
+web_test_packages=(chromium chromium-driver python3-selenium)
 
 case "${1:-build}" in
   build) wanted=("${build_packages[@]}") ;;
-  test) wanted=("${build_packages[@]}" "${test_packages[@]}") ;;
-  *) echo "usage: $0 build|test" >&2; exit 2 ;;
+  web) wanted=("${web_packages[@]}") ;;
+  test) wanted=("${build_packages[@]}" "${test_packages[@]}" "${web_packages[@]}" "${web_test_packages[@]}") ;;
+  *) echo "usage: $0 build|web|test" >&2; exit 2 ;;
 esac
 
 missing=()
