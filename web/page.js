@@ -20,8 +20,11 @@ const helpTitle = document.getElementById('mnuHelp');
 
 const KeyLeft = 37;
 const KeyRight = 39;
-// Keys that would scroll the page; every key still goes to the game.
-const scrollKeys = new Set([9, 32, 33, 34, 35, 36, 37, 38, 39, 40]);
+// Keys that would scroll the page, move the focus or press a button: the game has them alone.
+const pageKeys = new Set([9, 13, 32, 33, 34, 35, 36, 37, 38, 39, 40]);
+// A finger held on the playfield steers again after this long, then at this interval.
+const TouchRepeatDelay = 500;
+const TouchRepeatEvery = 100;
 
 let module = null;
 let busy = false;     // a call into the module is running, or waits for the box
@@ -131,18 +134,27 @@ function listen() {
       if (event.key === 'Escape') closeMenus();
       return;
     }
-    if (scrollKeys.has(event.keyCode)) event.preventDefault();
+    if (pageKeys.has(event.keyCode)) event.preventDefault();
     // A held key repeats: each repeat is one more key-down, as on the desktop.
-    if (event.keyCode) run('farvane_key', now(), event.keyCode, shiftMask(event));
+    if (event.keyCode && !event.isComposing) run('farvane_key', now(), event.keyCode, shiftMask(event));
   });
 
-  // A touch on the left or right half of the playfield steers left or right.
+  // A touch on the left or right half of the playfield steers left or right; a held finger
+  // repeats like a held key.
+  let repeat = null;
+  const release = () => { clearTimeout(repeat); repeat = null; };
   canvas.addEventListener('pointerdown', (event) => {
     if (event.pointerType === 'mouse') return;
     event.preventDefault();
+    release();
     const half = event.offsetX < canvas.clientWidth / 2 ? KeyLeft : KeyRight;
-    run('farvane_key', now(), half, 0);
+    const steer = (wait) => {
+      if (!box.open) run('farvane_key', now(), half, 0);
+      repeat = setTimeout(() => steer(TouchRepeatEvery), wait);
+    };
+    steer(TouchRepeatDelay);
   });
+  for (const end of ['pointerup', 'pointercancel', 'pointerleave']) canvas.addEventListener(end, release);
 
   for (const menu of menus) {
     menu.querySelector('.title').addEventListener('click', () => toggleMenu(menu));
@@ -153,6 +165,7 @@ function listen() {
   }
   for (const entry of entries) {
     entry.addEventListener('click', () => {
+      entry.blur(); // the keys stay with the game
       closeMenus();
       run('farvane_menu', now(), Number(entry.dataset.entry));
     });
@@ -227,7 +240,13 @@ function testHook() {
 }
 
 async function start() {
-  module = await createFarvane({ showBox });
+  try {
+    module = await createFarvane({ showBox });
+  } catch (error) {
+    endedNote.textContent = `The game could not start here: ${error}`;
+    endedNote.hidden = false;
+    throw error;
+  }
   module._farvane_load(now(), window.devicePixelRatio || 1);
   refresh();
   listen();
