@@ -100,6 +100,7 @@ function sendHidden() {
 }
 
 function frame() {
+  if (ended) return;
   run('farvane_frame', now());
   requestAnimationFrame(frame);
 }
