@@ -56,7 +56,7 @@ TEST(ScriptReader, ReadsEveryCommandWithItsArguments)
 
 TEST(ScriptReader, EveryMenuEntryByItsName)
 {
-    const ReplayScript script =
+    const Parsed script =
         parsed("menu mnuStart\nmenu mnuRestart\nmenu mnuQuit\nmenu mnuHow\nmenu mnuAbout\n");
     ASSERT_EQ(script.commands.size(), 5u);
     EXPECT_EQ(script.commands[0].menu, MenuName::mnuStart);
