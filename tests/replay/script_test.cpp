@@ -234,7 +234,8 @@ TEST(ScriptLines, AreReadInPiecesWithBoundedMemory)
         }
     }
     ASSERT_EQ(parsed(text).commands.size(), 8u);
-    EXPECT_EQ(parsed(text).commands[4].amount, -32768);
+    EXPECT_EQ(parsed(text).commands[3].amount, -32768);
+    EXPECT_EQ(parsed(text).commands[4].amount, 32767);
     EXPECT_EQ(parsed(text).commands[7].line, 10u);
 
     ScriptReader endless;
