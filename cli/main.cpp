@@ -1,8 +1,10 @@
 // The farvane program: the game window, or a replay script run headless.
+#include <cerrno>
 #include <cstring>
 #include <iostream>
 #include <string>
 
+#include "common/atomicfile.h"
 #include "desktop/app.h"
 #include "headless/driver.h"
 
@@ -25,6 +27,33 @@ int usageError(const std::string& message)
 {
     std::cerr << "farvane: " << message << "\n" << Usage;
     return 2;
+}
+
+// What went to standard output must have arrived: a failure is told (a closed pipe ends quietly,
+// as other command-line tools do) and makes the exit status non-zero.
+int finishOutput(int status)
+{
+    // A run that failed has said why already (the replay tells of its own output's failure).
+    if (status != 0)
+        return status;
+    errno = 0;
+    std::cout.flush();
+    if (std::cout.good())
+        return status;
+    const int reason = errno != 0 ? errno : EIO;
+    if (reason != EPIPE)
+        std::cerr << "farvane: cannot write standard output: " << std::strerror(reason) << "\n";
+    return 1;
+}
+
+// An output file is checked before anything runs, so a bad name wastes no game and no replay.
+bool outputAllowed(const std::string& path, const std::string& script)
+{
+    const std::string problem = farvane::checkOutputTarget(path, script);
+    if (problem.empty())
+        return true;
+    std::cerr << "farvane: cannot write " << (path.empty() ? "\"\"" : path) << ": " << problem << "\n";
+    return false;
 }
 
 } // namespace
@@ -52,10 +81,10 @@ int main(int argc, char** argv)
         int status = 0;
         if (arg == "--help" || arg == "-h") {
             std::cout << Usage;
-            return 0;
+            return finishOutput(0);
         } else if (arg == "--version") {
             std::cout << "1.33.7\n"; // the bare version, as scripts read it
-            return 0;
+            return finishOutput(0);
         } else if (arg == "--script") {
             status = value(haveScript, script);
         } else if (arg == "--screenshot") {
@@ -74,12 +103,16 @@ int main(int argc, char** argv)
     if (haveScreenshot && !haveScript)
         return usageError("--screenshot needs --script");
 
+    if (haveRecord && !outputAllowed(record, {}))
+        return 2;
+    if (haveScreenshot && !outputAllowed(screenshot, script))
+        return 2;
+
     if (!haveScript)
         return farvane::runWindow(argc, argv, record);
 
     farvane::replay::Result result = farvane::replay::runScriptFile(script, std::cin, std::cout, std::cerr);
-    std::cout.flush();
     if (result.exitStatus != 0 || !haveScreenshot || !result.finalScene)
-        return result.exitStatus;
-    return farvane::saveScreenshot(argc, argv, *result.finalScene, screenshot) ? 0 : 1;
+        return finishOutput(result.exitStatus);
+    return finishOutput(farvane::saveScreenshot(argc, argv, *result.finalScene, screenshot) ? 0 : 1);
 }

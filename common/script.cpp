@@ -197,41 +197,219 @@ std::string quoted(std::string_view word)
     return text;
 }
 
+// Each command: a tag byte (the kind in bits 0-2, small arguments above), its number when it has
+// one as a variable-length integer, then the line's distance from the previous command's line.
+namespace {
+
+void putNumber(std::vector<std::uint8_t>& out, std::uint64_t value)
+{
+    while (value >= 0x80) {
+        out.push_back(static_cast<std::uint8_t>(value | 0x80));
+        value >>= 7;
+    }
+    out.push_back(static_cast<std::uint8_t>(value));
+}
+
+std::uint64_t getNumber(const std::uint8_t*& at)
+{
+    std::uint64_t value = 0;
+    for (int shift = 0;; shift += 7) {
+        const std::uint8_t byte = *at++;
+        value |= static_cast<std::uint64_t>(byte & 0x7f) << shift;
+        if ((byte & 0x80) == 0)
+            return value;
+    }
+}
+
+// Key codes are signed: small magnitudes of either sign take one byte.
+std::uint64_t zigzag(std::int64_t value)
+{
+    return value < 0 ? (static_cast<std::uint64_t>(-(value + 1)) << 1) | 1 : static_cast<std::uint64_t>(value) << 1;
+}
+
+std::int64_t unzigzag(std::uint64_t value)
+{
+    return (value & 1) != 0 ? -static_cast<std::int64_t>(value >> 1) - 1 : static_cast<std::int64_t>(value >> 1);
+}
+
+} // namespace
+
+void CommandList::push_back(const Command& command)
+{
+    if (blocks.empty() || blocks.back().size() + MaxEncodedBytes > BlockBytes) {
+        blocks.emplace_back();
+        blocks.back().reserve(BlockBytes);
+    }
+    std::vector<std::uint8_t>& out = blocks.back();
+    auto tag = static_cast<std::uint8_t>(command.kind);
+    switch (command.kind) {
+    case CommandKind::Tick:
+        tag = static_cast<std::uint8_t>(tag | static_cast<std::uint8_t>(command.timer) << 3 |
+                                        (command.amount == 1 ? 0x10 : 0));
+        out.push_back(tag);
+        if (command.amount != 1)
+            putNumber(out, static_cast<std::uint64_t>(command.amount));
+        break;
+    case CommandKind::Key:
+        out.push_back(static_cast<std::uint8_t>(tag | (command.shift & 7) << 3));
+        putNumber(out, zigzag(command.amount));
+        break;
+    case CommandKind::Menu:
+        out.push_back(static_cast<std::uint8_t>(tag | static_cast<std::uint8_t>(command.menu) << 3));
+        break;
+    case CommandKind::Wait:
+        out.push_back(tag);
+        putNumber(out, static_cast<std::uint64_t>(command.amount));
+        break;
+    default:
+        out.push_back(tag);
+        break;
+    }
+    putNumber(out, command.line - lastLine);
+    lastLine = command.line;
+    ++count;
+}
+
+std::size_t CommandList::storedBytes() const
+{
+    std::size_t bytes = 0;
+    for (const std::vector<std::uint8_t>& block : blocks)
+        bytes += block.capacity();
+    return bytes;
+}
+
+CommandList::const_iterator::const_iterator(const CommandList* owner, std::size_t at) : list(owner), index(at)
+{
+    if (index < list->count)
+        decode();
+}
+
+CommandList::const_iterator& CommandList::const_iterator::operator++()
+{
+    ++index;
+    if (index < list->count)
+        decode();
+    return *this;
+}
+
+void CommandList::const_iterator::decode()
+{
+    if (offset >= list->blocks[block].size()) {
+        ++block;
+        offset = 0;
+    }
+    const std::uint8_t* const start = list->blocks[block].data() + offset;
+    const std::uint8_t* at = start;
+    const std::uint8_t tag = *at++;
+    const std::size_t previousLine = current.line;
+    current = Command{};
+    current.kind = static_cast<CommandKind>(tag & 7);
+    switch (current.kind) {
+    case CommandKind::Tick:
+        current.timer = static_cast<TimerName>((tag >> 3) & 1);
+        current.amount = (tag & 0x10) != 0 ? 1 : static_cast<std::int64_t>(getNumber(at));
+        break;
+    case CommandKind::Key:
+        current.shift = static_cast<std::int16_t>((tag >> 3) & 7);
+        current.amount = unzigzag(getNumber(at));
+        break;
+    case CommandKind::Menu:
+        current.menu = static_cast<MenuName>((tag >> 3) & 7);
+        break;
+    case CommandKind::Wait:
+        current.amount = static_cast<std::int64_t>(getNumber(at));
+        break;
+    default:
+        break;
+    }
+    current.line = previousLine + static_cast<std::size_t>(getNumber(at));
+    offset += static_cast<std::size_t>(at - start);
+}
+
+bool ScriptReader::tooLong()
+{
+    failed = true;
+    failure = {lineNumber + 1, "line is longer than " + std::to_string(MaxLineBytes) + " bytes"};
+    partial.clear();
+    partial.shrink_to_fit();
+    return false;
+}
+
+bool ScriptReader::feed(std::string_view piece)
+{
+    if (failed)
+        return false;
+    while (!piece.empty()) {
+        const std::size_t end = piece.find('\n');
+        if (end == std::string_view::npos) {
+            // A line may hold MaxLineBytes and then the CR of its CRLF: anything past that is too long.
+            if (partial.size() + piece.size() > MaxLineBytes + 1 ||
+                (partial.size() + piece.size() == MaxLineBytes + 1 && piece.back() != '\r'))
+                return tooLong();
+            partial.append(piece);
+            return true;
+        }
+        if (partial.empty()) {
+            if (!takeLine(piece.substr(0, end), true))
+                return false;
+        } else {
+            if (partial.size() + end > MaxLineBytes + 1)
+                return tooLong();
+            partial.append(piece.substr(0, end));
+            const bool taken = takeLine(partial, true);
+            partial.clear();
+            if (!taken)
+                return false;
+        }
+        piece.remove_prefix(end + 1);
+    }
+    return true;
+}
+
+bool ScriptReader::finish()
+{
+    if (failed)
+        return false;
+    if (partial.empty())
+        return true;
+    const bool taken = takeLine(partial, false);
+    partial.clear();
+    return taken;
+}
+
+bool ScriptReader::takeLine(std::string_view line, bool hasLineEnd)
+{
+    ++lineNumber;
+    // Only a CR right before the LF belongs to the line end; any other CR is part of the line.
+    if (hasLineEnd && !line.empty() && line.back() == '\r')
+        line.remove_suffix(1);
+    if (line.size() > MaxLineBytes) {
+        --lineNumber;
+        return tooLong();
+    }
+    const Words words = splitWords(line);
+    if (words.count == 0 || words.word[0].front() == '#')
+        return true;
+    Command command;
+    command.line = lineNumber;
+    std::string message;
+    if (!parseCommand(words, command, message)) {
+        failed = true;
+        failure = {lineNumber, std::move(message)};
+        return false;
+    }
+    result.commands.push_back(command);
+    return true;
+}
+
 std::optional<ReplayScript> parseScript(std::string_view text, ScriptError& error)
 {
-    ReplayScript script;
-    std::size_t lineNumber = 0;
-    std::size_t at = 0;
-    while (at < text.size()) {
-        ++lineNumber;
-        std::size_t end = text.find('\n', at);
-        const bool lastLine = end == std::string_view::npos;
-        if (lastLine)
-            end = text.size();
-        std::string_view line = text.substr(at, end - at);
-        // Only a CR right before the LF belongs to the line end; any other CR is part of the line.
-        if (!lastLine && !line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
-        at = lastLine ? text.size() : end + 1;
-
-        if (line.size() > MaxLineBytes) {
-            error = {lineNumber, "line too long: " + std::to_string(line.size()) + " bytes; at most " +
-                                     std::to_string(MaxLineBytes) + " allowed"};
-            return std::nullopt;
-        }
-        const Words words = splitWords(line);
-        if (words.count == 0 || words.word[0].front() == '#')
-            continue;
-        Command command;
-        command.line = lineNumber;
-        std::string message;
-        if (!parseCommand(words, command, message)) {
-            error = {lineNumber, std::move(message)};
-            return std::nullopt;
-        }
-        script.commands.push_back(command);
+    ScriptReader reader;
+    if (!reader.feed(text) || !reader.finish()) {
+        error = reader.error();
+        return std::nullopt;
     }
-    return script;
+    return std::move(reader.script());
 }
 
 } // namespace farvane::replay

@@ -149,6 +149,11 @@ MainWindow::MainWindow(Recorder* eventRecorder, QWidget* parent)
     tickTimer.setSingleShot(true);
     tickTimer.setTimerType(Qt::PreciseTimer);
     connect(&tickTimer, &QTimer::timeout, this, &MainWindow::onTickTimer);
+    if (recorder) {
+        checkpointTimer.setInterval(CheckpointMs);
+        connect(&checkpointTimer, &QTimer::timeout, this, &MainWindow::onCheckpoint);
+        checkpointTimer.start();
+    }
 
     formHost.boxOpening = [this] {
         // The losing tick has already stopped Timer1; nothing may tick behind the box, and
@@ -367,8 +372,33 @@ void MainWindow::closeEvent(QCloseEvent* event)
     event->accept();
 }
 
+void MainWindow::onCheckpoint()
+{
+    // Only while a timer runs does the game move on without an event of its own.
+    if (recorder && tickTimer.isActive() && !inEvent && !hasEnded())
+        recorder->waitUntil(schedule.now());
+}
+
+void MainWindow::closeRecord()
+{
+    if (recordClosed)
+        return;
+    recordClosed = true;
+    checkpointTimer.stop();
+    // Every tick due by the clock's time has run: a replay waiting up to it stops in this state.
+    if (recorder)
+        recorder->waitUntil(schedule.now());
+}
+
+void MainWindow::endFromOutside()
+{
+    closeRecord();
+    formHost.End();
+}
+
 void MainWindow::endProgram()
 {
+    closeRecord();
     tickTimer.stop();
     hide();
     emit ended();

@@ -56,6 +56,16 @@ public:
 
     bool eventFilter(QObject* watched, QEvent* event) override;
 
+    // The record's last line: a "wait" up to where the game stands, so a replay ends in the
+    // state the window shows. Written once, on every way the program ends.
+    void closeRecord();
+    // Ends the program in an orderly way, as for a signal asking it to stop: the record is
+    // closed first. Any state will do, a box being up included.
+    void endFromOutside();
+    // While a timer runs, the record gets a "wait" this often, so a program killed outright
+    // loses at most this much of its record.
+    static constexpr int CheckpointMs = 1000;
+
 signals:
     // The program is to end: Quit, or the window's close button.
     void ended();
@@ -79,6 +89,7 @@ private:
     void handleKey(int qtKey, Qt::KeyboardModifiers modifiers);
     void handleMenu(MenuItem& item);
     void onTickTimer();
+    void onCheckpoint();
     VirtualClock::Millis virtualNow() const;
     void runDueTicks();
     bool beginEvent();
@@ -94,6 +105,8 @@ private:
     Recorder* recorder;
     SceneView* view = nullptr;
     QTimer tickTimer;
+    QTimer checkpointTimer;
+    bool recordClosed = false;
     QElapsedTimer sinceLoad;
     std::function<qint64()> realTime;
     qint64 offset = 0;          // ms of real time the virtual clock has left out: stalls, boxes

@@ -1,9 +1,10 @@
-// Writes the events the window hands to the form as a replay script, one line at a time.
+// Writes the events the window hands to the form as a replay script, one whole line at a time.
 #include "desktop/recorder.h"
 
 #include <cerrno>
 #include <cstring>
 #include <iostream>
+#include <unistd.h>
 
 namespace farvane {
 
@@ -14,60 +15,99 @@ constexpr std::string_view Heading =
 
 } // namespace
 
-Recorder::Recorder(std::ostream& stream) : out(&stream), name("the record") { writeLine(Heading); }
+Recorder::Recorder(std::ostream& stream) : out(&stream), name("the record") { write(std::string(Heading) + "\n"); }
 
-Recorder::Recorder(std::unique_ptr<std::ofstream> file, std::string path)
-    : ownedFile(std::move(file)), out(ownedFile.get()), name(std::move(path))
+Recorder::Recorder(std::unique_ptr<AtomicFile> atomicFile, std::string path)
+    : file(std::move(atomicFile)), name(std::move(path))
 {
-    writeLine(Heading);
 }
 
 std::unique_ptr<Recorder> Recorder::openFile(const std::string& path, std::string& error)
 {
-    errno = 0;
-    auto file = std::make_unique<std::ofstream>(path, std::ios::out | std::ios::trunc | std::ios::binary);
-    if (!file->is_open()) {
-        error = "cannot write " + path + ": " + (errno != 0 ? std::strerror(errno) : "cannot open the file");
+    auto file = std::make_unique<AtomicFile>();
+    if (!file->open(path) || !file->write(std::string(Heading) + "\n")) {
+        error = "cannot write " + path + ": " + file->error();
         return nullptr;
     }
-    errno = 0;
     std::unique_ptr<Recorder> recorder(new Recorder(std::move(file), path));
-    if (!recorder->good()) {
-        error = "cannot write " + path + ": " + (errno != 0 ? std::strerror(errno) : "write failed");
-        return nullptr;
-    }
+    recorder->wholeBytes = Heading.size() + 1;
     return recorder;
 }
 
-void Recorder::record(Millis now, std::string_view event)
+bool Recorder::start()
 {
-    errno = 0;
+    if (!file || failed)
+        return !failed;
+    if (!file->commit()) {
+        // Nothing of the target was touched; the temporary file is gone.
+        const std::string reason = file->error();
+        fail(reason);
+        return false;
+    }
+    return true;
+}
+
+void Recorder::appendWaits(std::string& lines, Millis now)
+{
     // The clock never runs backwards; a wait of 0 is left out.
     // A script's wait is at most 2147483647 ms, so a longer pause takes several.
     constexpr Millis MaxWait = 2147483647;
     while (now > lastEvent) {
         const Millis step = now - lastEvent < MaxWait ? now - lastEvent : MaxWait;
-        writeLine("wait " + std::to_string(step));
+        lines += "wait " + std::to_string(step) + "\n";
         lastEvent += step;
     }
-    writeLine(event);
-    reportFailure();
 }
 
-void Recorder::writeLine(std::string_view line)
+void Recorder::record(Millis now, std::string_view event)
 {
-    *out << line << '\n';
-    out->flush();
+    if (failed)
+        return;
+    std::string lines;
+    appendWaits(lines, now);
+    lines += event;
+    lines += '\n';
+    write(lines);
 }
 
-void Recorder::reportFailure()
+void Recorder::waitUntil(Millis now)
 {
-    // The game goes on without its record: a full disk must not end a game in play.
-    if (!out->good() && !failureReported) {
-        failureReported = true;
-        std::cerr << "farvane: cannot write " << name << ": "
-                  << (errno != 0 ? std::strerror(errno) : "write failed") << "\n";
+    if (failed)
+        return;
+    std::string lines;
+    appendWaits(lines, now);
+    if (!lines.empty())
+        write(lines);
+}
+
+void Recorder::write(const std::string& lines)
+{
+    if (out) {
+        *out << lines;
+        out->flush();
+        if (!out->good())
+            fail("write failed");
+        return;
     }
+    // One write of whole lines, straight to the file: nothing waits in a buffer of ours.
+    if (!file->write(lines)) {
+        fail(file->error());
+        return;
+    }
+    wholeBytes += lines.size();
+}
+
+void Recorder::fail(const std::string& reason)
+{
+    // The game goes on without its record: a full disk must not end a game in play. What part
+    // of a line reached the file is cut off, so the record still replays up to where it stops.
+    failed = true;
+    if (file) {
+        if (file->committed() && file->fd() >= 0)
+            (void)::ftruncate(file->fd(), static_cast<off_t>(wholeBytes));
+        file->abandon();
+    }
+    std::cerr << "farvane: cannot write " << name << ": " << reason << "; the game goes on unrecorded\n";
 }
 
 } // namespace farvane

@@ -1,12 +1,13 @@
-// Writes the events the window hands to the form as a replay script, one line at a time.
+// Writes the events the window hands to the form as a replay script, one whole line at a time.
 #pragma once
 
 #include <cstdint>
-#include <fstream>
 #include <memory>
 #include <ostream>
 #include <string>
 #include <string_view>
+
+#include "common/atomicfile.h"
 
 namespace farvane {
 
@@ -17,27 +18,38 @@ public:
     // Writes to `out`, which must outlive the recorder; starts with a comment line.
     explicit Recorder(std::ostream& out);
 
-    // Opens `path` for writing; on failure returns null and sets `error` to
-    // "cannot write PATH: reason".
+    // Starts a record of `path`: a temporary file beside it gets the heading; the target itself is
+    // untouched until start(). On failure returns null and sets `error` to "cannot write PATH: reason".
     static std::unique_ptr<Recorder> openFile(const std::string& path, std::string& error);
 
-    // One event handed to the form at virtual time `now`: a "wait" for the time since the
-    // previous event (none when it is 0), then the event's own line; both flushed at once.
-    void record(Millis now, std::string_view event);
+    // The game is up: the record takes the target's place, and every later line goes straight to
+    // it, so a program killed outright leaves the target holding every line written so far.
+    // False (reported on standard error) when that failed: the target is then as it was.
+    bool start();
 
-    // False once a line could not be written; the first failure is reported on standard error.
-    bool good() const { return out->good(); }
+    // One event handed to the form at virtual time `now`: a "wait" for the time since the
+    // previous event (none when it is 0), then the event's own line; written at once.
+    void record(Millis now, std::string_view event);
+    // "wait" lines bringing the record up to `now`: a checkpoint while the game runs, and the
+    // record's close when the program ends other than by an event of its own.
+    void waitUntil(Millis now);
+
+    // False once a line could not be written; the first failure is reported on standard error,
+    // the file is cut back to its last whole line and nothing more is recorded.
+    bool good() const { return !failed; }
 
 private:
-    Recorder(std::unique_ptr<std::ofstream> file, std::string path);
-    void writeLine(std::string_view line);
-    void reportFailure();
+    Recorder(std::unique_ptr<AtomicFile> file, std::string path);
+    void appendWaits(std::string& lines, Millis now);
+    void write(const std::string& lines);
+    void fail(const std::string& reason);
 
-    std::unique_ptr<std::ofstream> ownedFile;
-    std::ostream* out;
+    std::unique_ptr<AtomicFile> file;
+    std::ostream* out = nullptr;
     std::string name; // for the message when a write fails
-    bool failureReported = false;
+    bool failed = false;
     Millis lastEvent = 0;
+    std::uint64_t wholeBytes = 0; // the file's size up to its last whole line
 };
 
 } // namespace farvane

@@ -2,11 +2,13 @@
 #include <iostream>
 #include <memory>
 
-#include <QFile>
+#include <QBuffer>
+#include <QByteArray>
 #include <QGuiApplication>
 #include <QImage>
 #include <QtGlobal>
 
+#include "common/atomicfile.h"
 #include "desktop/app.h"
 #include "desktop/scenepainter.h"
 
@@ -51,17 +53,15 @@ bool saveScreenshot(int& argc, char** argv, const Scene& scene, const std::strin
     }
 
     const QImage image = renderScene(scene, 1.0);
-    QFile file(QFile::decodeName(path.c_str()));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return fail(file.errorString());
-    const bool encoded = image.save(&file, "PNG");
-    file.close();
-    if (!encoded || file.error() != QFileDevice::NoError) {
-        const QString reason = file.error() != QFileDevice::NoError ? file.errorString()
-                                                                    : QStringLiteral("the PNG could not be written");
-        file.remove();
-        return fail(reason);
-    }
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    if (!image.save(&buffer, "PNG"))
+        return fail(QStringLiteral("the PNG could not be made"));
+    // Written beside the target and renamed over it only when whole: a failure leaves it as it was.
+    std::string error;
+    if (!writeFileAtomically(path, std::string_view(png.constData(), static_cast<std::size_t>(png.size())), error))
+        return fail(QString::fromStdString(error));
     return true;
 }
 

@@ -1,9 +1,19 @@
 // Runs the game window until the program ends, optionally recording every event to a script.
+#include <cerrno>
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
+#include <dlfcn.h>
+#include <fcntl.h>
 #include <iostream>
 #include <memory>
+#include <string>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <QApplication>
+#include <QSocketNotifier>
 
 #include "desktop/app.h"
 #include "desktop/icon.h"
@@ -14,24 +24,144 @@ namespace farvane {
 
 namespace {
 
-bool isSet(const char* name)
+std::string variable(const char* name)
 {
     const char* value = std::getenv(name);
-    return value != nullptr && *value != '\0';
+    return value != nullptr ? value : "";
+}
+
+// Whether a Wayland compositor answers on the socket WAYLAND_DISPLAY names.
+bool waylandAnswers(const std::string& display)
+{
+    std::string path = display;
+    if (path.empty() || path.front() != '/') {
+        const std::string runtime = variable("XDG_RUNTIME_DIR");
+        if (runtime.empty())
+            return false;
+        path = runtime + "/" + path;
+    }
+    sockaddr_un address{};
+    if (path.size() >= sizeof address.sun_path)
+        return false;
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    const bool connected = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    ::close(fd);
+    return connected;
+}
+
+// Whether the X server DISPLAY names takes a connection, asked through the same library Qt's
+// X platform uses (loaded only for this question); Qt itself would abort when it does not.
+bool xServerAnswers()
+{
+    void* library = ::dlopen("libxcb.so.1", RTLD_LAZY | RTLD_LOCAL);
+    if (library == nullptr)
+        return true; // no way to ask: Qt will tell
+    using Connect = void* (*)(const char*, int*);
+    using HasError = int (*)(void*);
+    using Disconnect = void (*)(void*);
+    const auto connect = reinterpret_cast<Connect>(::dlsym(library, "xcb_connect"));
+    const auto hasError = reinterpret_cast<HasError>(::dlsym(library, "xcb_connection_has_error"));
+    const auto disconnect = reinterpret_cast<Disconnect>(::dlsym(library, "xcb_disconnect"));
+    bool answers = true;
+    if (connect != nullptr && hasError != nullptr && disconnect != nullptr) {
+        void* connection = connect(nullptr, nullptr);
+        answers = connection != nullptr && hasError(connection) == 0;
+        if (connection != nullptr)
+            disconnect(connection);
+    }
+    ::dlclose(library);
+    return answers;
+}
+
+// "" when a display is there to open the window on, otherwise what is wrong.
+std::string displayProblem()
+{
+    const std::string platform = variable("QT_QPA_PLATFORM");
+    // A platform named outright that needs no display server (offscreen, a VNC server) is taken as is.
+    if (!platform.empty() && !platform.starts_with("xcb") && !platform.starts_with("wayland"))
+        return {};
+    const std::string wayland = variable("WAYLAND_DISPLAY"), x = variable("DISPLAY");
+    if (wayland.empty() && x.empty())
+        return "neither DISPLAY nor WAYLAND_DISPLAY is set";
+    if (!wayland.empty() && !platform.starts_with("xcb") && waylandAnswers(wayland))
+        return {};
+    if (!x.empty() && !platform.starts_with("wayland") && xServerAnswers())
+        return {};
+    return !x.empty() ? "no X server answers on DISPLAY " + x : "no compositor answers on WAYLAND_DISPLAY " + wayland;
+}
+
+// A signal asking the program to stop becomes an orderly close on the event loop: the handler
+// only writes the signal's number into a pipe the loop watches.
+int signalPipe[2] = {-1, -1};
+constexpr int HandledSignals[] = {SIGTERM, SIGINT, SIGHUP};
+
+extern "C" void onStopSignal(int number)
+{
+    const int saved = errno;
+    const char byte = static_cast<char>(number);
+    [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
+    errno = saved;
+}
+
+MainWindow* liveWindow = nullptr;
+
+// The X platform ends the program with exit() when its connection breaks: the record is closed then.
+void closeRecordAtExit()
+{
+    if (liveWindow != nullptr)
+        liveWindow->closeRecord();
 }
 
 } // namespace
 
+StopSignals::StopSignals(std::function<void(int)> onStop) : stop(std::move(onStop))
+{
+    if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
+    notifier = std::make_unique<QSocketNotifier>(signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(notifier.get(), &QSocketNotifier::activated, notifier.get(), [this] {
+        char bytes[16];
+        int last = 0;
+        for (ssize_t got; (got = ::read(signalPipe[0], bytes, sizeof bytes)) > 0;)
+            last = bytes[got - 1];
+        if (last != 0 && stop)
+            stop(last);
+    });
+    struct sigaction action {};
+    action.sa_handler = onStopSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (const int number : HandledSignals)
+        ::sigaction(number, &action, nullptr);
+}
+
+StopSignals::~StopSignals()
+{
+    for (const int number : HandledSignals)
+        std::signal(number, SIG_DFL);
+    notifier.reset();
+    for (int& fd : signalPipe) {
+        if (fd >= 0)
+            ::close(fd);
+        fd = -1;
+    }
+}
+
 int runWindow(int& argc, char** argv, const std::string& recordPath)
 {
-    // Without a display Qt would abort; say what is wrong instead.
-    if (!isSet("DISPLAY") && !isSet("WAYLAND_DISPLAY") && !isSet("QT_QPA_PLATFORM")) {
-        std::cerr << "farvane: no display found (neither DISPLAY nor WAYLAND_DISPLAY is set).\n"
+    // Without a display Qt would abort; say what is wrong instead, before any file is touched.
+    if (const std::string problem = displayProblem(); !problem.empty()) {
+        std::cerr << "farvane: no display found (" << problem << ").\n"
                      "Run it from a desktop session, or headless with: farvane --script FILE\n";
         return 1;
     }
 
-    // The record file is opened first, so a bad name fails before any window shows.
+    // A record goes to a temporary file beside its target until the window is up, so a bad name
+    // fails before any window shows and a failed start leaves the target as it was.
     std::unique_ptr<Recorder> recorder;
     if (!recordPath.empty()) {
         std::string error;
@@ -40,6 +170,8 @@ int runWindow(int& argc, char** argv, const std::string& recordPath)
             std::cerr << "farvane: " << error << "\n";
             return 2;
         }
+        // A reader of the record that goes away must not kill the game: the write fails instead.
+        std::signal(SIGPIPE, SIG_IGN);
     }
 
     QApplication app(argc, argv);
@@ -48,8 +180,26 @@ int runWindow(int& argc, char** argv, const std::string& recordPath)
     MainWindow window(recorder.get());
     // Ends every event loop at once, the box's included.
     QObject::connect(&window, &MainWindow::ended, &app, [] { QCoreApplication::exit(0); });
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &window, [&window] { window.closeRecord(); });
+    int signalled = 0;
+    StopSignals stopSignals([&](int number) {
+        signalled = number;
+        window.endFromOutside();
+    });
+    liveWindow = &window;
+    static const bool registered = std::atexit(closeRecordAtExit) == 0;
+    (void)registered;
     window.show();
-    return QApplication::exec();
+    if (recorder)
+        recorder->start();
+    int status = QApplication::exec();
+    window.closeRecord();
+    liveWindow = nullptr;
+    if (signalled != 0)
+        status = 128 + signalled;
+    if (recorder && !recorder->good() && status == 0)
+        status = 1;
+    return status;
 }
 
 } // namespace farvane

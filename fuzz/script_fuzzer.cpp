@@ -62,11 +62,34 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     replay::ScriptError error;
     const auto parsed = replay::parseScript(script, error);
 
+    // Read in pieces, as from a file or a pipe, the script gives the same commands or error.
+    {
+        replay::ScriptReader reader;
+        const std::size_t piece = size == 0 ? 1 : 1 + data[0] % 13;
+        bool taken = true;
+        for (std::size_t at = 0; taken && at < size; at += piece)
+            taken = reader.feed(script.substr(at, piece));
+        taken = taken && reader.finish();
+        if (taken != parsed.has_value())
+            fail("a script read in pieces is taken exactly when it is taken whole", script, "", "");
+        if (!taken && (reader.error().line != error.line || reader.error().message != error.message))
+            fail("a script read in pieces fails on the same line with the same message", script, "", "");
+        if (taken) {
+            auto other = reader.script().commands.begin();
+            for (const replay::Command command : parsed->commands) {
+                const replay::Command same = *other++;
+                if (same.kind != command.kind || same.amount != command.amount || same.shift != command.shift ||
+                    same.timer != command.timer || same.menu != command.menu || same.line != command.line)
+                    fail("a script read in pieces gives the same commands", script, "", "");
+            }
+        }
+    }
+
     std::size_t dumps = 0;
     if (parsed) {
         std::int64_t waited = 0;
         std::int64_t ticks = 0;
-        for (const replay::Command& command : parsed->commands) {
+        for (const replay::Command command : parsed->commands) {
             if (command.kind == replay::CommandKind::Wait)
                 waited += command.amount;
             else if (command.kind == replay::CommandKind::Tick)

@@ -4,8 +4,11 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <istream>
-#include <ostream>
+#include <fcntl.h>
+#include <iostream>
+#include <new>
+#include <unistd.h>
+#include <vector>
 
 #include "game/form.h"
 #include "common/dump.h"
@@ -34,14 +37,23 @@ public:
     }
     void flush()
     {
-        out.write(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-        out.flush();
+        if (failure == 0) {
+            errno = 0;
+            out.write(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+            out.flush();
+            if (!out.good())
+                failure = errno != 0 ? errno : EIO;
+        }
         buffer.clear();
     }
+    // Once a write failed the rest is dropped; the run stops at its next command.
+    bool failed() const { return failure != 0; }
+    int error() const { return failure; }
 
 private:
     std::ostream& out;
     std::string buffer;
+    int failure = 0;
 };
 
 // Answers every message box OK at once and notes the end of the program.
@@ -62,45 +74,68 @@ private:
     Output& out;
 };
 
-bool readStream(std::istream& in, std::string& text)
+// Feeds the reader from `fd` in pieces; on a read error returns false with `reason` set.
+bool readDescriptor(int fd, ScriptReader& reader, bool& bad, std::string& reason)
 {
-    char chunk[64 * 1024];
-    std::streambuf* buffer = in.rdbuf();
-    if (buffer == nullptr)
-        return false;
+    std::vector<char> chunk(64 * 1024);
     for (;;) {
-        const std::streamsize got = buffer->sgetn(chunk, sizeof chunk);
-        if (got <= 0)
-            break;
-        text.append(chunk, static_cast<std::size_t>(got));
+        const ssize_t got = ::read(fd, chunk.data(), chunk.size());
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            reason = std::strerror(errno);
+            return false;
+        }
+        if (got == 0)
+            return true;
+        if (!reader.feed(std::string_view(chunk.data(), static_cast<std::size_t>(got)))) {
+            bad = true;
+            return true;
+        }
     }
-    return true;
 }
 
-// Reads a whole file; on failure returns the reason.
-bool readFile(const std::string& file, std::string& text, std::string& reason)
+// Feeds the reader from a stream that is no descriptor of ours (a test's string stream).
+bool readStream(std::istream& in, ScriptReader& reader, bool& bad, std::string& reason)
 {
-    std::FILE* handle = std::fopen(file.c_str(), "rb");
-    if (handle == nullptr) {
-        reason = std::strerror(errno);
+    std::streambuf* buffer = in.rdbuf();
+    if (buffer == nullptr) {
+        reason = "no input";
         return false;
     }
-    char chunk[64 * 1024];
+    std::vector<char> chunk(64 * 1024);
     for (;;) {
-        const std::size_t got = std::fread(chunk, 1, sizeof chunk, handle);
-        text.append(chunk, got);
-        if (got < sizeof chunk)
-            break;
+        const std::streamsize got = buffer->sgetn(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+        if (got <= 0)
+            return true;
+        if (!reader.feed(std::string_view(chunk.data(), static_cast<std::size_t>(got)))) {
+            bad = true;
+            return true;
+        }
     }
-    // A directory opens fine and fails only on reading.
-    const bool failed = std::ferror(handle) != 0;
-    const int readErrno = errno;
-    std::fclose(handle);
-    if (failed) {
-        reason = std::strerror(readErrno);
-        return false;
+}
+
+// Reads and checks the script in one pass. Returns false when it cannot be read (`reason` set);
+// `bad` tells that a line was wrong (the reader's error says which).
+bool readScript(const std::string& file, std::istream& in, ScriptReader& reader, bool& bad, std::string& reason)
+{
+    bool read = false;
+    if (file == "-") {
+        read = in.rdbuf() == std::cin.rdbuf() ? readDescriptor(STDIN_FILENO, reader, bad, reason)
+                                             : readStream(in, reader, bad, reason);
+    } else {
+        const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) {
+            reason = std::strerror(errno);
+            return false;
+        }
+        // A directory opens fine and fails only on reading.
+        read = readDescriptor(fd, reader, bad, reason);
+        ::close(fd);
     }
-    return true;
+    if (read && !bad && !reader.finish())
+        bad = true;
+    return read;
 }
 
 class Run {
@@ -112,9 +147,11 @@ public:
     }
 
     // Runs the commands until they run out or the program ends.
-    void commands(const ReplayScript& script)
+    void commands(const ReplayScript& script, const Output& output)
     {
-        for (const Command& command : script.commands) {
+        for (const Command command : script.commands) {
+            if (output.failed())
+                return;
             run(command);
             if (host.ended) {
                 appendEndLine(out.line(), clock->now());
@@ -205,31 +242,35 @@ private:
 
 Result runScriptFile(const std::string& file, std::istream& in, std::ostream& out, std::ostream& err)
 {
-    std::string text;
-    if (file == "-") {
-        if (!readStream(in, text) || in.bad()) {
-            err << "farvane: cannot read -: input error\n";
-            return Result{2, std::nullopt};
-        }
-    } else {
+    std::optional<ScriptReader> reader;
+    try {
+        reader.emplace();
+        bool bad = false;
         std::string reason;
-        if (!readFile(file, text, reason)) {
+        if (!readScript(file, in, *reader, bad, reason)) {
             err << "farvane: cannot read " << file << ": " << reason << "\n";
             return Result{2, std::nullopt};
         }
-    }
-
-    ScriptError error;
-    const std::optional<ReplayScript> script = parseScript(text, error);
-    if (!script) {
-        err << file << ":" << error.line << ": " << error.message << "\n";
+        if (bad) {
+            err << file << ":" << reader->error().line << ": " << reader->error().message << "\n";
+            return Result{2, std::nullopt};
+        }
+    } catch (const std::bad_alloc&) {
+        reader.reset();
+        err << "farvane: cannot read " << file << ": not enough memory to hold the script\n";
         return Result{2, std::nullopt};
     }
 
     Output output(out);
     Run run(output);
-    run.commands(*script);
+    run.commands(reader->script(), output);
     output.flush();
+    if (output.failed()) {
+        // A closed pipe ends quietly, as other command-line tools do; any other failure is told.
+        if (output.error() != EPIPE)
+            err << "farvane: cannot write standard output: " << std::strerror(output.error()) << "\n";
+        return Result{1, std::nullopt};
+    }
     return Result{0, Scene(run.finalForm())};
 }
 

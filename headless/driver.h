@@ -10,7 +10,8 @@
 namespace farvane::replay {
 
 struct Result {
-    int exitStatus = 0;              // 0 when the script ran, 2 when it could not be taken
+    int exitStatus = 0;              // 0 when the script ran, 2 when it could not be taken, 1 when
+                                     // its output could not be written
     std::optional<Scene> finalScene; // the scene after the last command, when the script ran
 };
 

@@ -1,7 +1,12 @@
 // The game window on the offscreen platform: client area, menus, keys, timers, the box, the record.
+#include <csignal>
 #include <cstdlib>
+#include <fstream>
 #include <functional>
 #include <iostream>
+#include <iterator>
+#include <memory>
+#include <sys/resource.h>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -9,6 +14,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QEventLoop>
 #include <QKeyEvent>
 #include <QMenu>
@@ -16,6 +22,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -30,6 +37,14 @@ using namespace farvane;
 namespace {
 
 constexpr int Patience = 10000; // ms; generous, the machine is shared
+
+std::string readFile(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+void writeFile(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
 std::string dumpOf(MainWindow& window)
 {
@@ -557,6 +572,77 @@ private slots:
         QCOMPARE(formKeyCode(qtKey).value_or(-1), code);
     }
 
+    // A recording: a signal asking the program to stop closes the record on the event loop, so
+    // it replays to the state the window was in; until then checkpoints keep it nearly whole.
+    void aStopSignalClosesTheRecordWhereTheGameStands_data()
+    {
+        QTest::addColumn<int>("number");
+        QTest::addRow("SIGTERM") << SIGTERM;
+        QTest::addRow("SIGHUP") << SIGHUP;
+    }
+
+    void aStopSignalClosesTheRecordWhereTheGameStands()
+    {
+        QFETCH(int, number);
+        QTemporaryDir dir;
+        const std::string path = (dir.path() + "/game.txt").toStdString();
+        writeFile(path, "an earlier game\n");
+        std::string error;
+        const std::unique_ptr<Recorder> recorder = Recorder::openFile(path, error);
+        QVERIFY2(recorder, error.c_str());
+        QCOMPARE(readFile(path), std::string("an earlier game\n")); // untouched until the game is up
+        MainWindow window(recorder.get());
+        std::vector<BoxCall> calls;
+        recordBoxes(window, calls);
+        QVERIFY(recorder->start());
+        window.menuAction(&Scene::mnuStart)->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(readFile(path).find("\nwait ") != std::string::npos, Patience); // a checkpoint
+        int signalled = 0;
+        StopSignals stop([&](int caught) {
+            signalled = caught;
+            window.endFromOutside();
+        });
+        ::raise(number);
+        QTRY_VERIFY_WITH_TIMEOUT(window.hasEnded(), Patience);
+        QCOMPARE(signalled, number);
+        const std::string record = readFile(path);
+        std::istringstream script(record + "dump\n");
+        std::ostringstream out, err;
+        QCOMPARE(replay::runScriptFile("-", script, out, err).exitStatus, 0);
+        const std::string all = out.str();
+        QCOMPARE(all.substr(all.rfind('\n', all.size() - 2) + 1), dumpOf(window));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"game.txt"});
+    }
+
+    // A recording: a disk that fills stops the record at its last whole line; the game goes on.
+    void aFullDiskCutsTheRecordBackToItsLastWholeLine()
+    {
+        QTemporaryDir dir;
+        const std::string path = (dir.path() + "/game.txt").toStdString();
+        std::string error;
+        const std::unique_ptr<Recorder> recorder = Recorder::openFile(path, error);
+        QVERIFY(recorder && recorder->start());
+        recorder->record(0, "menu mnuStart");
+        const std::string whole = readFile(path);
+        // The file may grow by a few bytes only, as on a disk with that little room left.
+        rlimit saved{};
+        ::getrlimit(RLIMIT_FSIZE, &saved);
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit tight = saved;
+        tight.rlim_cur = whole.size() + 5;
+        ::setrlimit(RLIMIT_FSIZE, &tight);
+        std::ostringstream err;
+        std::streambuf* savedErr = std::cerr.rdbuf(err.rdbuf());
+        recorder->record(600, "key 37 0");
+        recorder->record(700, "key 39 0");
+        std::cerr.rdbuf(savedErr);
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, oldHandler);
+        QVERIFY(!recorder->good());
+        QCOMPARE(readFile(path), whole);
+        QCOMPARE(err.str(), "farvane: cannot write " + path + ": File too large; the game goes on unrecorded\n");
+    }
+
     void theShiftMaskIsShiftOneCtrlTwoAltFour()
     {
         QCOMPARE(formShiftMask(Qt::NoModifier), std::int16_t(0));
@@ -577,10 +663,10 @@ private slots:
         QCOMPARE(text.str().substr(0, 2), std::string("# "));
         QVERIFY(text.str().ends_with("\nmenu mnuStart\nwait 600\nkey 37 0\nkey 39 0\nwait 2147483647\nwait 5\nclose\n"));
 
-        // A file that opens but takes no data fails at once, not silently in the middle of a game.
+        // A device is no record: refused at once, not silently in the middle of a game.
         std::string error;
         QVERIFY(Recorder::openFile("/dev/full", error) == nullptr);
-        QCOMPARE(error, std::string("cannot write /dev/full: No space left on device"));
+        QCOMPARE(error, std::string("cannot write /dev/full: is a device, not a regular file"));
     }
 
     void runWindowRefusesAnUnwritableRecordAndAMissingDisplay()

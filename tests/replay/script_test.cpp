@@ -2,18 +2,26 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "common/script.h"
 
 namespace farvane::replay {
 namespace {
 
-ReplayScript parsed(std::string_view text)
+struct Parsed {
+    std::vector<Command> commands;
+};
+
+Parsed parsed(std::string_view text)
 {
     ScriptError error;
     const auto script = parseScript(text, error);
     EXPECT_TRUE(script.has_value()) << "line " << error.line << ": " << error.message;
-    return script.value_or(ReplayScript{});
+    Parsed result;
+    if (script)
+        result.commands.assign(script->commands.begin(), script->commands.end());
+    return result;
 }
 
 ScriptError failure(std::string_view text)
@@ -25,7 +33,7 @@ ScriptError failure(std::string_view text)
 
 TEST(ScriptReader, ReadsEveryCommandWithItsArguments)
 {
-    const ReplayScript script = parsed("wait 50\ntick Timer2 4\ntick Timer1\nkey 37 1\nkey -5\n"
+    const Parsed script = parsed("wait 50\ntick Timer2 4\ntick Timer1\nkey 37 1\nkey -5\n"
                                        "menu mnuAbout\nclose\ndump\n");
     ASSERT_EQ(script.commands.size(), 8u);
     EXPECT_EQ(script.commands[0].kind, CommandKind::Wait);
@@ -48,7 +56,7 @@ TEST(ScriptReader, ReadsEveryCommandWithItsArguments)
 
 TEST(ScriptReader, EveryMenuEntryByItsName)
 {
-    const ReplayScript script =
+    const Parsed script =
         parsed("menu mnuStart\nmenu mnuRestart\nmenu mnuQuit\nmenu mnuHow\nmenu mnuAbout\n");
     ASSERT_EQ(script.commands.size(), 5u);
     EXPECT_EQ(script.commands[0].menu, MenuName::mnuStart);
@@ -60,7 +68,7 @@ TEST(ScriptReader, EveryMenuEntryByItsName)
 
 TEST(ScriptReader, SkipsBlankLinesAndCommentsButCountsThemAsLines)
 {
-    const ReplayScript script = parsed("\n# a comment\n   \t\n  \t# indented comment\n#dump\ndump\n\ndump");
+    const Parsed script = parsed("\n# a comment\n   \t\n  \t# indented comment\n#dump\ndump\n\ndump");
     ASSERT_EQ(script.commands.size(), 2u);
     EXPECT_EQ(script.commands[0].line, 6u);
     EXPECT_EQ(script.commands[1].line, 8u) << "a last line without LF still counts";
@@ -68,7 +76,7 @@ TEST(ScriptReader, SkipsBlankLinesAndCommentsButCountsThemAsLines)
 
 TEST(ScriptReader, TakesCrLfLineEndsTabsAndRunsOfBlanks)
 {
-    const ReplayScript script = parsed("wait\t 600\r\n\t key  39\t\t2 \r\ndump\r\n");
+    const Parsed script = parsed("wait\t 600\r\n\t key  39\t\t2 \r\ndump\r\n");
     ASSERT_EQ(script.commands.size(), 3u);
     EXPECT_EQ(script.commands[0].amount, 600);
     EXPECT_EQ(script.commands[1].amount, 39);
@@ -164,7 +172,7 @@ TEST(ScriptErrors, HugeNumbersAreOutOfRangeNotWrappedAround)
 
 TEST(ScriptNumbers, RangeEndsMinusZeroAndLeadingZerosAreTaken)
 {
-    const ReplayScript script = parsed("wait 0\nwait 2147483647\ntick Timer1 1\ntick Timer1 1000000000\n"
+    const Parsed script = parsed("wait 0\nwait 2147483647\ntick Timer1 1\ntick Timer1 1000000000\n"
                                        "key -32768 0\nkey 32767 7\nwait -0\nwait 00000000000000000000000042\n"
                                        "key -0037\n");
     ASSERT_EQ(script.commands.size(), 9u);
@@ -196,9 +204,53 @@ TEST(ScriptLines, HoldUpTo4096BytesNotCountingTheLineEnd)
 
     const ScriptError tooLong = failure("dump\n" + comment4096 + "x\r\ndump\n");
     EXPECT_EQ(tooLong.line, 2u);
-    EXPECT_EQ(tooLong.message, "line too long: 4097 bytes; at most 4096 allowed");
-    EXPECT_EQ(failure(std::string(5000, ' ')).message, "line too long: 5000 bytes; at most 4096 allowed")
+    EXPECT_EQ(tooLong.message, "line is longer than 4096 bytes");
+    EXPECT_EQ(failure(std::string(5000, ' ')).message, "line is longer than 4096 bytes")
         << "blank lines are held to the limit too";
+}
+
+// The reader takes a script in pieces of any size: the same commands, lines and errors as whole,
+// an overlong line refused as soon as it passes the limit, and commands held in no more bytes
+// than the script they came from.
+TEST(ScriptLines, AreReadInPiecesWithBoundedMemory)
+{
+    const std::string text = "# c\r\nwait 2147483647\ntick Timer2 1000000000\ntick Timer1\nkey -32768 7\r\n"
+                             "\n key 32767\nmenu mnuHow\nclose\ndump";
+    for (const std::size_t size : {std::size_t{1}, std::size_t{3}, std::size_t{7}}) {
+        ScriptReader reader;
+        for (std::size_t at = 0; at < text.size(); at += size)
+            ASSERT_TRUE(reader.feed(std::string_view(text).substr(at, size)));
+        ASSERT_TRUE(reader.finish());
+        const std::vector<Command> pieces(reader.script().commands.begin(), reader.script().commands.end());
+        const std::vector<Command> whole = parsed(text).commands;
+        ASSERT_EQ(pieces.size(), whole.size());
+        for (std::size_t n = 0; n < whole.size(); ++n) {
+            EXPECT_EQ(pieces[n].kind, whole[n].kind);
+            EXPECT_EQ(pieces[n].amount, whole[n].amount);
+            EXPECT_EQ(pieces[n].shift, whole[n].shift);
+            EXPECT_EQ(pieces[n].timer, whole[n].timer);
+            EXPECT_EQ(pieces[n].menu, whole[n].menu);
+            EXPECT_EQ(pieces[n].line, whole[n].line);
+        }
+    }
+    ASSERT_EQ(parsed(text).commands.size(), 8u);
+    EXPECT_EQ(parsed(text).commands[3].amount, -32768);
+    EXPECT_EQ(parsed(text).commands[4].amount, 32767);
+    EXPECT_EQ(parsed(text).commands[7].line, 10u);
+
+    ScriptReader endless;
+    EXPECT_TRUE(endless.feed("dump\n" + std::string(4096, 'x')));
+    EXPECT_FALSE(endless.feed("y")) << "refused at the 4097th byte, before any line end";
+    EXPECT_EQ(endless.error().line, 2u);
+    EXPECT_FALSE(endless.feed("\n")) << "and nothing after is taken";
+
+    std::string big;
+    for (int n = 0; n < 400000; ++n)
+        big += n % 2 == 0 ? "key 37 0\n" : "tick Timer1\n";
+    ScriptReader reader;
+    ASSERT_TRUE(reader.feed(big) && reader.finish());
+    EXPECT_EQ(reader.script().commands.size(), 400000u);
+    EXPECT_LE(reader.script().commands.storedBytes(), big.size());
 }
 
 TEST(ScriptLines, NulAndOtherBytesAreQuotedInTheMessage)

@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# What the program writes and reads outside a replay's own lines, run through the farvane program:
+# output files survive every failure, standard output failures are told, input stays bounded.
+# Usage: files_test.sh FARVANE
+set -uo pipefail
+farvane=$(realpath "$1")
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+export QT_QPA_PLATFORM=offscreen
+failures=0 checks=0
+
+# check NAME EXPECTED-STATUS EXPECTED-STDERR-START ACTUAL-STATUS: one case's outcome.
+check() {
+  checks=$((checks + 1))
+  if [ "$4" -ne "$2" ] || [[ "$(head -n 1 err)" != "$3"* ]]; then
+    echo "FAIL $1: exit $4 (expected $2), stderr: $(head -c 300 err)"
+    failures=$((failures + 1))
+  fi
+}
+# same NAME FILE CONTENTS: a file that must be as it was.
+same() {
+  checks=$((checks + 1))
+  if [ "$(cat "$2" 2>/dev/null)" != "$3" ] || [ -n "$(ls -A | grep -v -x -e script.txt -e keep.png -e err -e out)" ]; then
+    echo "FAIL $1: $2 holds \"$(head -c 100 "$2" 2>/dev/null)\"; files: $(ls -A | tr '\n' ' ')"
+    failures=$((failures + 1))
+  fi
+}
+
+printf 'menu mnuStart\nwait 700\ndump\n' > script.txt
+script=$(cat script.txt)
+
+# An output file: a failed write leaves the target as it was and no file behind; a target that
+# is no regular file, an empty name or the script itself is refused before the script runs.
+echo keep > keep.png
+# (no file may grow: the messages leave through a pipe)
+(trap '' XFSZ; ulimit -f 0; exec "$farvane" --script script.txt --screenshot keep.png 2>&1 >/dev/null) | cat >err
+check "screenshot on a full disk" 1 "farvane: cannot write keep.png: File too large" "${PIPESTATUS[0]}"
+same "screenshot on a full disk" keep.png keep
+"$farvane" --script script.txt --screenshot /dev/full >out 2>err
+check "screenshot to a device" 2 "farvane: cannot write /dev/full: is a device, not a regular file" $?
+[ -c /dev/full ] || { echo "FAIL /dev/full is gone"; failures=$((failures + 1)); }
+"$farvane" --script script.txt --screenshot . >out 2>err
+check "screenshot to a directory" 2 "farvane: cannot write .: is a directory" $?
+"$farvane" --script script.txt --screenshot "" >out 2>err
+check "screenshot with no name" 2 'farvane: cannot write "": the file name is empty' $?
+"$farvane" --script script.txt --screenshot ./script.txt >out 2>err
+check "screenshot over the script" 2 "farvane: cannot write ./script.txt: is the script being run" $?
+same "screenshot over the script" script.txt "$script"
+[ ! -s out ] || { echo "FAIL a refused output path still ran the script"; failures=$((failures + 1)); }
+"$farvane" --record "" >out 2>err
+check "record with no name" 2 'farvane: cannot write "": the file name is empty' $?
+# A display that does not answer: told before the record's target is touched.
+(unset QT_QPA_PLATFORM WAYLAND_DISPLAY; DISPLAY=:97 "$farvane" --record keep.png >out 2>err)
+check "record with a stale display" 1 "farvane: no display found" $?
+same "record with a stale display" keep.png keep
+
+# Standard output: a failed write is told and fails the run.
+"$farvane" --script script.txt >/dev/full 2>err
+check "replay to a full disk" 1 "farvane: cannot write standard output: No space left on device" $?
+"$farvane" --help >/dev/full 2>err
+check "help to a full disk" 1 "farvane: cannot write standard output: No space left on device" $?
+
+# Input bounds: an endless line stops at the limit; standard input that cannot be read is an error.
+"$farvane" --script /dev/zero >out 2>err
+check "endless script" 2 "/dev/zero:1: line is longer than 4096 bytes" $?
+"$farvane" --script - >out 2>err <&-
+check "closed standard input" 2 "farvane: cannot read -: Bad file descriptor" $?
+"$farvane" --script - >out 2>err <.
+check "a directory as standard input" 2 "farvane: cannot read -: Is a directory" $?
+
+echo "files: $((checks - failures)) passed, $failures failed"
+[ "$failures" -eq 0 ]
