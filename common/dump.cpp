@@ -3,8 +3,6 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 
 namespace farvane::replay {
 
@@ -143,25 +141,11 @@ void appendJsonNumber(std::string& out, float value)
     if (value == 0)
         value = 0; // no "-0"
     char buffer[64];
-#ifdef __EMSCRIPTEN__ // TEMPORARY until the shared libc++ fix lands
-    if (value == std::trunc(value)) {
-        out.append(buffer, static_cast<std::size_t>(std::snprintf(buffer, sizeof buffer, "%.0f", double(value))));
-        return;
-    }
-    for (int digits = 1; digits <= 9; ++digits) {
-        const int length = std::snprintf(buffer, sizeof buffer, "%.*g", digits, double(value));
-        if (std::strtof(buffer, nullptr) == value) {
-            out.append(buffer, static_cast<std::size_t>(length));
-            return;
-        }
-    }
-#else
     // Fixed notation keeps a whole number in plain digits (2880, 1e20 as 100000002004087734272).
     const auto result = value == std::trunc(value)
                             ? std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed)
                             : std::to_chars(buffer, buffer + sizeof buffer, value);
     out.append(buffer, result.ptr);
-#endif
 }
 
 void appendDumpLine(std::string& out, const Veskara& form, std::uint64_t time)

@@ -4,8 +4,6 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <limits>
 
@@ -25,17 +23,10 @@ double CaptionToNumber(std::string_view caption)
         if (i == caption.size())
             return static_cast<double>(digits);
     }
-#ifdef __EMSCRIPTEN__ // TEMPORARY until the shared libc++ fix lands
-    const std::string copy(caption);
-    char* end = nullptr;
-    const double value = std::strtod(copy.c_str(), &end);
-    return end != copy.c_str() && std::isfinite(value) ? value : 0.0;
-#else
     double value = 0;
     const auto [ptr, ec] = std::from_chars(caption.data(), caption.data() + caption.size(), value);
     (void)ptr;
     return ec == std::errc() && std::isfinite(value) ? value : 0.0;
-#endif
 }
 
 namespace {
@@ -52,11 +43,7 @@ std::size_t formatNumber(char* out, std::size_t size, double value)
     if (std::fabs(value) < WholeLimit && static_cast<double>(whole) == value)
         result = std::to_chars(out, out + size, whole);
     else
-#ifdef __EMSCRIPTEN__ // TEMPORARY until the shared libc++ fix lands
-        return static_cast<std::size_t>(std::snprintf(out, size, "%.17g", value));
-#else
         result = std::to_chars(out, out + size, value);
-#endif
     return static_cast<std::size_t>(result.ptr - out);
 }
 
