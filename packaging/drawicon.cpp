@@ -21,7 +21,8 @@
 
 namespace {
 
-constexpr std::array IconSizes{48, 128, 256};
+// Every size a desktop asks the hicolor theme for, 16 px in a menu to 256 px in a launcher.
+constexpr std::array IconSizes{16, 22, 24, 32, 48, 64, 128, 256};
 constexpr int SvgSize = 256;    // the scalable icon uses the geometry of the largest PNG
 constexpr double FigureFill = 0.8; // share of the icon's width the vehicle spans
 
