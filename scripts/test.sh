@@ -25,12 +25,11 @@ export ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=1:detect_stack
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 export LSAN_OPTIONS=suppressions=$root/tests/soak/lsan.supp:print_suppressions=0
 
-# run_build NAME CONFIGURE-ARGS...: configure, build everything, run CTest.
+# run_build PRESET DIR: configure with the preset (CMakePresets.json), build everything, run CTest.
 run_build() {
-  local dir=$1
-  shift
+  local preset=$1 dir=$2
   echo "==== $dir: configure and build"
-  if ! cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFARVANE_WERROR=ON "$@" ||
+  if ! cmake --preset "$preset" ||
      ! cmake --build "$dir" -j "$jobs"; then
     failed+=("$dir (build)")
     summaries+=("$dir: build failed")
@@ -44,15 +43,14 @@ run_build() {
   summaries+=("$dir: $(grep -E 'tests passed|tests failed' "$log" | tail -n 1)")
 }
 
-run_build build-test
-run_build build-asan -DFARVANE_SANITIZE=ON -DFARVANE_BENCHMARKS=OFF
+run_build normal build-test
+run_build asan build-asan
 
 # The fuzzer: its own clang build with libFuzzer, a minute from the seed corpus into a scratch
 # directory, so the checked-in corpus stays as it is.
 echo "==== build-fuzz: configure, build and a one-minute run"
 fuzz_corpus=$(mktemp -d)
-if CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFARVANE_WERROR=ON \
-     -DFARVANE_SANITIZE=ON -DFARVANE_FUZZ=ON -DFARVANE_BENCHMARKS=OFF -DBUILD_TESTING=OFF &&
+if cmake --preset fuzz &&
    cmake --build build-fuzz -j "$jobs" --target script_fuzzer; then
   build-fuzz/fuzz/script_fuzzer -max_total_time=60 -dict=fuzz/script.dict -max_len=8192 -timeout=10 \
     -print_final_stats=1 -artifact_prefix=build-fuzz/ "$fuzz_corpus" fuzz/corpus 2>&1 | tee build-fuzz/fuzz.log |
