@@ -23,7 +23,7 @@ fi
 usr=$root$prefix
 
 # Every file in its place, and nothing else.
-app=io.github.farvane.Farvane
+app=io.github.farvane.farvane
 expected=(
     games/farvane
     share/applications/$app.desktop

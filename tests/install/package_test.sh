@@ -46,7 +46,7 @@ if awk 'length > 80 { bad = 1 } END { exit !bad }' <<<"$description"; then
 fi
 
 # The same files as the install target, under /usr, the program executable in /usr/games.
-app=io.github.farvane.Farvane
+app=io.github.farvane.farvane
 contents=$(dpkg-deb -c "$deb")
 for path in usr/games/farvane usr/share/applications/$app.desktop usr/share/icons/hicolor/scalable/apps/$app.svg \
             usr/share/icons/hicolor/16x16/apps/$app.png usr/share/icons/hicolor/256x256/apps/$app.png \
