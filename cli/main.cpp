@@ -3,8 +3,11 @@
 #include <iostream>
 #include <string>
 
-#include "desktop/app.h"
+#include "cli/screenshot.h"
 #include "headless/driver.h"
+#ifdef FARVANE_DESKTOP
+#include "desktop/app.h"
+#endif
 
 namespace {
 
@@ -74,12 +77,25 @@ int main(int argc, char** argv)
     if (haveScreenshot && !haveScript)
         return usageError("--screenshot needs --script");
 
-    if (!haveScript)
+    if (haveScreenshot && !farvane::isPngPath(screenshot)) {
+        std::cerr << "farvane: cannot write " << screenshot
+                  << ": a screenshot is written as PNG only; give a file name ending in .png\n";
+        return 2;
+    }
+
+    if (!haveScript) {
+#ifdef FARVANE_DESKTOP
         return farvane::runWindow(argc, argv, record);
+#else
+        std::cerr << "farvane: this build has no window (it was configured with FARVANE_DESKTOP=OFF);\n"
+                     "run a script headless with: farvane --script FILE\n";
+        return 2;
+#endif
+    }
 
     farvane::replay::Result result = farvane::replay::runScriptFile(script, std::cin, std::cout, std::cerr);
     std::cout.flush();
     if (result.exitStatus != 0 || !haveScreenshot || !result.finalScene)
         return result.exitStatus;
-    return farvane::saveScreenshot(argc, argv, *result.finalScene, screenshot) ? 0 : 1;
+    return farvane::saveScreenshot(*result.finalScene, screenshot) ? 0 : 1;
 }

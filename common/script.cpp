@@ -4,13 +4,24 @@
 #include <array>
 #include <charconv>
 
-namespace farvane::replay {
+namespace farvane {
 
 namespace {
 
-constexpr std::string_view ExpectedCommands = "expected wait, tick, key, menu, close or dump";
+constexpr std::string_view ExpectedCommands = "expected wait, tick, key, menu, close, close-at-box or dump";
 constexpr std::string_view ExpectedTimers = "expected Timer1 or Timer2";
-constexpr std::string_view ExpectedEntries = "expected mnuStart, mnuRestart, mnuQuit, mnuHow or mnuAbout";
+
+// "expected mnuStart, mnuRestart, mnuQuit, mnuHow or mnuAbout", from the menu table.
+std::string expectedEntries()
+{
+    std::string text = "expected ";
+    for (std::size_t i = 0; i < MenuItems.size(); ++i) {
+        if (i > 0)
+            text += i + 1 == MenuItems.size() ? " or " : ", ";
+        text += MenuItems[i].id;
+    }
+    return text;
+}
 
 // Any magnitude past this is out of every range the language has; digits beyond it are not summed,
 // so a number of any length is read without overflow.
@@ -18,7 +29,7 @@ constexpr std::uint64_t MagnitudeCap = 100'000'000'000ULL;
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
-// Splits at spaces and tabs; at most `limit` words are kept, the count says how many there were.
+// Splits at spaces and tabs; the first four words are kept, the count says how many there were.
 struct Words {
     std::array<std::string_view, 4> word{};
     std::size_t count = 0;
@@ -98,16 +109,16 @@ struct Syntax {
     std::size_t optional;
 };
 
-constexpr std::array<Syntax, 6> Commands{{
+// In CommandKind's order.
+constexpr std::array<Syntax, 7> Commands{{
     {"wait", "wait MS", "MS", 1, 0},
     {"tick", "tick TIMER [N]", "TIMER", 1, 1},
     {"key", "key CODE [SHIFT]", "CODE", 1, 1},
     {"menu", "menu ENTRY", "ENTRY", 1, 0},
     {"close", "close", "", 0, 0},
+    {"close-at-box", "close-at-box", "", 0, 0},
     {"dump", "dump", "", 0, 0},
 }};
-
-constexpr std::array<std::string_view, 5> MenuEntries{"mnuStart", "mnuRestart", "mnuQuit", "mnuHow", "mnuAbout"};
 
 // Checks one line holding at least one word; fills `command` or `message`.
 bool parseCommand(const Words& words, Command& command, std::string& message)
@@ -159,15 +170,14 @@ bool parseCommand(const Words& words, Command& command, std::string& message)
         return true;
     }
     case CommandKind::Menu:
-        for (std::size_t entry = 0; entry < MenuEntries.size(); ++entry) {
-            if (MenuEntries[entry] == words.word[1]) {
-                command.menu = static_cast<MenuName>(entry);
-                return true;
-            }
+        if (const std::optional<MenuName> entry = menuByName(words.word[1])) {
+            command.menu = *entry;
+            return true;
         }
-        message = "menu: unknown entry " + quoted(words.word[1]) + "; " + std::string(ExpectedEntries);
+        message = "menu: unknown entry " + quoted(words.word[1]) + "; " + expectedEntries();
         return false;
     case CommandKind::Close:
+    case CommandKind::CloseAtBox:
     case CommandKind::Dump:
         return true;
     }
@@ -197,6 +207,41 @@ std::string quoted(std::string_view word)
     return text;
 }
 
+bool parseLine(std::string_view line, Command& command, std::string& message)
+{
+    message.clear();
+    if (line.size() > MaxLineBytes) {
+        message = "line too long: " + std::to_string(line.size()) + " bytes; at most " + std::to_string(MaxLineBytes) +
+                  " allowed";
+        return false;
+    }
+    const Words words = splitWords(line);
+    if (words.count == 0 || words.word[0].front() == '#')
+        return false;
+    command = Command{};
+    return parseCommand(words, command, message);
+}
+
+std::string formatCommand(const Command& command)
+{
+    const std::string name(Commands[static_cast<std::size_t>(command.kind)].name);
+    switch (command.kind) {
+    case CommandKind::Wait:
+        return name + " " + std::to_string(command.amount);
+    case CommandKind::Tick:
+        return name + (command.timer == TimerName::Timer1 ? " Timer1 " : " Timer2 ") + std::to_string(command.amount);
+    case CommandKind::Key:
+        return name + " " + std::to_string(command.amount) + " " + std::to_string(command.shift);
+    case CommandKind::Menu:
+        return name + " " + std::string(menuItem(command.menu).id);
+    case CommandKind::Close:
+    case CommandKind::CloseAtBox:
+    case CommandKind::Dump:
+        break;
+    }
+    return name;
+}
+
 std::optional<ReplayScript> parseScript(std::string_view text, ScriptError& error)
 {
     ReplayScript script;
@@ -214,24 +259,18 @@ std::optional<ReplayScript> parseScript(std::string_view text, ScriptError& erro
             line.remove_suffix(1);
         at = lastLine ? text.size() : end + 1;
 
-        if (line.size() > MaxLineBytes) {
-            error = {lineNumber, "line too long: " + std::to_string(line.size()) + " bytes; at most " +
-                                     std::to_string(MaxLineBytes) + " allowed"};
-            return std::nullopt;
-        }
-        const Words words = splitWords(line);
-        if (words.count == 0 || words.word[0].front() == '#')
-            continue;
         Command command;
-        command.line = lineNumber;
         std::string message;
-        if (!parseCommand(words, command, message)) {
+        if (!parseLine(line, command, message)) {
+            if (message.empty())
+                continue; // blank or comment
             error = {lineNumber, std::move(message)};
             return std::nullopt;
         }
+        command.line = lineNumber;
         script.commands.push_back(command);
     }
     return script;
 }
 
-} // namespace farvane::replay
+} // namespace farvane

@@ -1,4 +1,4 @@
-// Writes the events the window hands to the form as a replay script, one line at a time.
+// The window's record file: what ScriptWriter makes, written and flushed event by event.
 #include "desktop/recorder.h"
 
 #include <cerrno>
@@ -7,19 +7,12 @@
 
 namespace farvane {
 
-namespace {
-
-constexpr std::string_view Heading =
-    "# farvane 1.33.7: a game recorded in the window; replay it with farvane --script FILE";
-
-} // namespace
-
-Recorder::Recorder(std::ostream& stream) : out(&stream), name("the record") { writeLine(Heading); }
+Recorder::Recorder(std::ostream& stream) : out(&stream), name("the record") { write(std::string(ScriptWriter::heading()) + "\n"); }
 
 Recorder::Recorder(std::unique_ptr<std::ofstream> file, std::string path)
     : ownedFile(std::move(file)), out(ownedFile.get()), name(std::move(path))
 {
-    writeLine(Heading);
+    write(std::string(ScriptWriter::heading()) + "\n");
 }
 
 std::unique_ptr<Recorder> Recorder::openFile(const std::string& path, std::string& error)
@@ -39,24 +32,18 @@ std::unique_ptr<Recorder> Recorder::openFile(const std::string& path, std::strin
     return recorder;
 }
 
-void Recorder::record(Millis now, std::string_view event)
+void Recorder::record(Millis now, const Command& event)
 {
     errno = 0;
-    // The clock never runs backwards; a wait of 0 is left out.
-    // A script's wait is at most 2147483647 ms, so a longer pause takes several.
-    constexpr Millis MaxWait = 2147483647;
-    while (now > lastEvent) {
-        const Millis step = now - lastEvent < MaxWait ? now - lastEvent : MaxWait;
-        writeLine("wait " + std::to_string(step));
-        lastEvent += step;
-    }
-    writeLine(event);
+    pending.clear();
+    writer.append(pending, now, event);
+    write(pending);
     reportFailure();
 }
 
-void Recorder::writeLine(std::string_view line)
+void Recorder::write(std::string_view lines)
 {
-    *out << line << '\n';
+    *out << lines;
     out->flush();
 }
 

@@ -1,4 +1,4 @@
-// Writes the events the window hands to the form as a replay script, one line at a time.
+// The window's record file: the lines a ScriptWriter makes for every event, flushed as they come.
 #pragma once
 
 #include <cstdint>
@@ -7,6 +7,8 @@
 #include <ostream>
 #include <string>
 #include <string_view>
+
+#include "common/scriptwriter.h"
 
 namespace farvane {
 
@@ -21,23 +23,23 @@ public:
     // "cannot write PATH: reason".
     static std::unique_ptr<Recorder> openFile(const std::string& path, std::string& error);
 
-    // One event handed to the form at virtual time `now`: a "wait" for the time since the
-    // previous event (none when it is 0), then the event's own line; both flushed at once.
-    void record(Millis now, std::string_view event);
+    // One event handed to the form at virtual time `now`, with the wait before it; flushed at once.
+    void record(Millis now, const Command& event);
 
     // False once a line could not be written; the first failure is reported on standard error.
     bool good() const { return out->good(); }
 
 private:
     Recorder(std::unique_ptr<std::ofstream> file, std::string path);
-    void writeLine(std::string_view line);
+    void write(std::string_view lines);
     void reportFailure();
 
     std::unique_ptr<std::ofstream> ownedFile;
     std::ostream* out;
     std::string name; // for the message when a write fails
     bool failureReported = false;
-    Millis lastEvent = 0;
+    ScriptWriter writer;
+    std::string pending;
 };
 
 } // namespace farvane

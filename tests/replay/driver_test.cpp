@@ -58,7 +58,7 @@ TEST(ReplayErrors, MessagesNameTheFileAsGiven)
     std::ostringstream out;
     std::ostringstream err;
     EXPECT_EQ(runScriptFile(path, in, out, err).exitStatus, 2);
-    EXPECT_EQ(err.str(), path + ":3: unknown command \"jump\"; expected wait, tick, key, menu, close or dump\n");
+    EXPECT_EQ(err.str(), path + ":3: unknown command \"jump\"; expected wait, tick, key, menu, close, close-at-box or dump\n");
     std::remove(path.c_str());
 }
 
