@@ -2,8 +2,8 @@
 # Installs the Debian packages the game needs, when they are missing. Usage: deps.sh build|test
 set -euo pipefail
 
-build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev fonts-dejavu-core)
-test_packages=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev desktop-file-utils dpkg-dev file groff-base man-db)
+build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev libpng-dev fonts-dejavu-core)
+test_packages=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev libc++-14-dev libc++abi-14-dev desktop-file-utils dpkg-dev file groff-base man-db)
 
 case "${1:-build}" in
   build) wanted=("${build_packages[@]}") ;;

@@ -10,6 +10,7 @@
 
 #include "game/form.h"
 #include "playfield/rnd.h"
+#include "playfield/numbertext.h"
 #include "playfield/runtime.h"
 
 using namespace farvane;
@@ -86,7 +87,7 @@ TEST(Runtime, DigitCaptionsReadAsTheGeneralParserReadsThem)
         while (!text.empty() && text.front() == ' ')
             text.remove_prefix(1);
         double expected = 0;
-        std::from_chars(text.data(), text.data() + text.size(), expected);
+        parseDouble(text.data(), text.data() + text.size(), expected); // std::from_chars where the library has it
         EXPECT_EQ(CaptionToNumber(caption), expected) << "caption \"" << caption << "\"";
         EXPECT_EQ(std::signbit(CaptionToNumber(caption)), std::signbit(expected)) << "caption \"" << caption << "\"";
     }
