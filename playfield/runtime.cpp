@@ -50,13 +50,6 @@ std::size_t formatNumber(char* out, std::size_t size, double value)
 
 } // namespace
 
-std::string NumberToCaption(double value)
-{
-    std::string caption;
-    SetCaptionNumber(caption, value);
-    return caption;
-}
-
 void SetCaptionNumber(std::string& caption, double value)
 {
     char buffer[64];
@@ -109,12 +102,6 @@ std::int16_t Int(double value)
     if (std::isnan(value))
         return 0;
     return static_cast<std::int16_t>(std::clamp(std::floor(value), -32768.0, 32767.0));
-}
-
-bool TextLess(std::string_view a, std::string_view b)
-{
-    // char_traits<char> orders code units as unsigned values, and a proper prefix first.
-    return a.compare(b) < 0;
 }
 
 } // namespace farvane

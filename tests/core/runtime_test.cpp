@@ -106,6 +106,13 @@ TEST(Runtime, WholeNumbersAtThe32BitLimitsRoundToThemselvesOrTheLimit)
     EXPECT_EQ(RoundToInt32(-2147483647.5), -2147483647 - 1);
 }
 
+static std::string NumberToCaption(double value)
+{
+    std::string caption;
+    SetCaptionNumber(caption, value);
+    return caption;
+}
+
 TEST(Runtime, NumbersBecomeCaptionsWithEveryDigit)
 {
     EXPECT_EQ(NumberToCaption(0), "0");
@@ -143,19 +150,6 @@ TEST(Runtime, SetCaptionNumberWritesOverACaptionOfTheSameLength)
     EXPECT_EQ(caption, "1234567890123456768");
     SetCaptionNumber(caption, 7);
     EXPECT_EQ(caption, "7");
-}
-
-TEST(Runtime, TextOrderIsCodeUnitByCodeUnitWithPrefixFirst)
-{
-    EXPECT_TRUE(TextLess("100", "95"));
-    EXPECT_FALSE(TextLess("95", "100"));
-    EXPECT_TRUE(TextLess("", "0"));
-    EXPECT_FALSE(TextLess("0", ""));
-    EXPECT_FALSE(TextLess("", ""));
-    EXPECT_TRUE(TextLess("100", "1000"));
-    EXPECT_FALSE(TextLess("1000", "100"));
-    EXPECT_FALSE(TextLess("95", "95"));
-    EXPECT_TRUE(TextLess("10", "9"));
 }
 
 namespace {
