@@ -140,13 +140,24 @@ public:
         }
     }
 
+    // The first row is filled by doubling copies and the others copied from it: memcpy is the
+    // fastest store loop the C library has, several times a plain one's speed on the ground.
     void fillDevice(const Box& device, std::uint32_t value)
     {
         const Box shown = device.intersected(clip);
         if (shown.empty())
             return;
-        for (int row = shown.top; row < shown.bottom; ++row)
-            std::fill_n(rowAt(row) + shown.left, shown.right - shown.left, value);
+        const auto width = static_cast<std::size_t>(shown.right - shown.left);
+        std::uint32_t* first = rowAt(shown.top) + shown.left;
+        std::size_t filled = std::min<std::size_t>(width, 8);
+        std::fill_n(first, filled, value);
+        while (filled < width) {
+            const std::size_t more = std::min(filled, width - filled);
+            std::memcpy(first + filled, first, more * sizeof *first);
+            filled += more;
+        }
+        for (int row = shown.top + 1; row < shown.bottom; ++row)
+            std::memcpy(rowAt(row) + shown.left, first, width * sizeof *first);
     }
 
 private:
@@ -362,7 +373,14 @@ FrameBuffer::FrameBuffer(double devicePixelRatio, PixelOrder order)
 {
 }
 
-int FrameBuffer::deviceEdge(int logical) const { return static_cast<int>(std::lround(logical * ratio_)); }
+int FrameBuffer::deviceEdge(int logical) const
+{
+    if (ratio_ == 1.0)
+        return logical;
+    if (ratio_ == 2.0)
+        return 2 * logical;
+    return static_cast<int>(std::lround(logical * ratio_));
+}
 
 PixelRect FrameBuffer::deviceRect(PixelRect logical) const
 {
