@@ -56,7 +56,9 @@ protected:
         const qreal ratio = devicePixelRatioF();
         if (!frame || frame->devicePixelRatio() != ratio)
             frame.emplace(ratio, PixelOrder::Argb32);
-        const QRect dirty = event->rect();
+        // One logical pixel more on every side: at a fractional ratio Qt may round the region it
+        // repaints outward, and every device pixel it shows must be this frame's.
+        const QRect dirty = event->rect().adjusted(-1, -1, 1, 1);
         rasterize(scene, *frame, PixelRect{dirty.x(), dirty.y(), dirty.width(), dirty.height()});
         QImage image(reinterpret_cast<uchar*>(frame->pixels()), frame->width(), frame->height(),
                      static_cast<qsizetype>(frame->stride()) * 4, QImage::Format_RGB32);
