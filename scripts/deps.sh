@@ -3,7 +3,7 @@
 # Installs the Debian packages the game needs, when they are missing. Usage: deps.sh build|test|package
 set -euo pipefail
 
-build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev fonts-dejavu-core)
+build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev libpng-dev fonts-dejavu-core)
 # What scripts/package.sh needs: dpkg-buildflags and dpkg-shlibdeps, file (CPack runs it), lintian.
 package_packages=(dpkg-dev file binutils lintian)
 test_packages=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev libc++-14-dev libc++abi-14-dev

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the game with every test (installing what it needs) and runs them all: once as a normal
-# build, once under AddressSanitizer and UndefinedBehaviorSanitizer, then a one-minute fuzz run of
-# the script reader and driver. Prints CTest's summary for each build; fails if any part fails.
+# build, once under AddressSanitizer and UndefinedBehaviorSanitizer, once with clang and libc++
+# without the Qt window, then a one-minute fuzz run of the script reader and driver. Prints CTest's summary for each build; fails if any part fails.
 #
 # Longer runs, by hand:
 #   FARVANE_SOAK_EVENTS=5000000 build-test/tests/soak/soak_tests      (a few minutes; any seed via
@@ -45,6 +45,8 @@ run_build() {
 
 run_build normal build-test
 run_build asan build-asan
+# Everything but the Qt host with clang's own C++ library, as the browser build's toolchain has it.
+run_build libcxx build-libcxx
 
 # The fuzzer: its own clang build with libFuzzer, a minute from the seed corpus into a scratch
 # directory, so the checked-in corpus stays as it is.
@@ -69,9 +71,9 @@ rm -rf "$fuzz_corpus"
 
 echo "==== summary"
 printf '%s\n' "${summaries[@]}"
-# One closing count over both CTest runs: "N passed, N failed".
+# One closing count over the three CTest runs: "N passed, N failed".
 total=0 bad=0
-for log in build-test/ctest.log build-asan/ctest.log; do
+for log in build-test/ctest.log build-asan/ctest.log build-libcxx/ctest.log; do
   line=$(grep -E 'tests failed out of' "$log" 2>/dev/null | tail -n 1)
   [ -n "$line" ] || continue
   total=$((total + $(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$line")))
