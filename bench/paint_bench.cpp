@@ -1,14 +1,10 @@
-// One full repaint of the 441 by 425 client area into an offscreen image, at ratio 1 and 2.
+// One full rasterize of the 441 by 425 client area into a frame buffer, at ratio 1 and 2.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
 
-#include <QGuiApplication>
-#include <QImage>
-#include <QPainter>
-
 #include "allocations.h"
-#include "desktop/scenepainter.h"
+#include "common/raster.h"
 #include "game/form.h"
 
 namespace {
@@ -54,36 +50,28 @@ const Veskara& scene()
     return form;
 }
 
-// Paints into an image kept from frame to frame, as a window paints into its backing store.
+// Draws into a frame buffer kept from frame to frame, as the window does.
 void BM_PaintScene(benchmark::State& state)
 {
-    const qreal ratio = static_cast<qreal>(state.range(0));
-    QImage target(QSize(441, 425) * ratio, QImage::Format_RGB32);
-    target.setDevicePixelRatio(ratio);
-    {
-        QPainter warmUp(&target); // the first frame builds the glyph atlas and the frame buffer
-        farvane::paintScene(warmUp, scene());
-    }
+    farvane::FrameBuffer frame(static_cast<double>(state.range(0)));
+    farvane::rasterize(scene(), frame);
     const std::uint64_t before = farvane::bench::allocationCount();
     for (auto _ : state) {
-        QPainter painter(&target);
-        farvane::paintScene(painter, scene());
-        painter.end();
-        benchmark::DoNotOptimize(target.constBits());
+        farvane::rasterize(scene(), frame);
+        benchmark::DoNotOptimize(frame.pixels());
     }
     state.counters["allocs_per_frame"] = benchmark::Counter(
         static_cast<double>(farvane::bench::allocationCount() - before), benchmark::Counter::kAvgIterations);
 }
 BENCHMARK(BM_PaintScene)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
 
-// renderScene as the screenshot uses it: a new image every time.
+// A new frame buffer every time, as --screenshot draws.
 void BM_RenderScene(benchmark::State& state)
 {
-    const qreal ratio = static_cast<qreal>(state.range(0));
-    benchmark::DoNotOptimize(farvane::renderScene(scene(), ratio).constBits());
     for (auto _ : state) {
-        const QImage image = farvane::renderScene(scene(), ratio);
-        benchmark::DoNotOptimize(image.constBits());
+        farvane::FrameBuffer frame(static_cast<double>(state.range(0)));
+        farvane::rasterize(scene(), frame);
+        benchmark::DoNotOptimize(frame.pixels());
     }
 }
 BENCHMARK(BM_RenderScene)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
@@ -92,9 +80,6 @@ BENCHMARK(BM_RenderScene)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;

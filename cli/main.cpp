@@ -4,9 +4,12 @@
 #include <iostream>
 #include <string>
 
+#include "cli/screenshot.h"
 #include "common/atomicfile.h"
-#include "desktop/app.h"
 #include "headless/driver.h"
+#ifdef FARVANE_DESKTOP
+#include "desktop/app.h"
+#endif
 
 namespace {
 
@@ -108,11 +111,24 @@ int main(int argc, char** argv)
     if (haveScreenshot && !outputAllowed(screenshot, script))
         return 2;
 
-    if (!haveScript)
+    if (haveScreenshot && !farvane::isPngPath(screenshot)) {
+        std::cerr << "farvane: cannot write " << screenshot
+                  << ": a screenshot is written as PNG only; give a file name ending in .png\n";
+        return 2;
+    }
+
+    if (!haveScript) {
+#ifdef FARVANE_DESKTOP
         return farvane::runWindow(argc, argv, record);
+#else
+        std::cerr << "farvane: this build has no window (it was configured with FARVANE_DESKTOP=OFF);\n"
+                     "run a script headless with: farvane --script FILE\n";
+        return 2;
+#endif
+    }
 
     farvane::replay::Result result = farvane::replay::runScriptFile(script, std::cin, std::cout, std::cerr);
     if (result.exitStatus != 0 || !haveScreenshot || !result.finalScene)
         return finishOutput(result.exitStatus);
-    return finishOutput(farvane::saveScreenshot(argc, argv, *result.finalScene, screenshot) ? 0 : 1);
+    return finishOutput(farvane::saveScreenshot(*result.finalScene, screenshot) ? 0 : 1);
 }

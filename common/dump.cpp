@@ -1,6 +1,8 @@
 // JSON output of the replay: every key of the state dump in its fixed order, and the event lines.
 #include "common/dump.h"
 
+#include "playfield/numbertext.h"
+
 #include <charconv>
 #include <cmath>
 
@@ -142,10 +144,9 @@ void appendJsonNumber(std::string& out, float value)
         value = 0; // no "-0"
     char buffer[64];
     // Fixed notation keeps a whole number in plain digits (2880, 1e20 as 100000002004087734272).
-    const auto result = value == std::trunc(value)
-                            ? std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed)
-                            : std::to_chars(buffer, buffer + sizeof buffer, value);
-    out.append(buffer, result.ptr);
+    const char* end = value == std::trunc(value) ? wholeChars(buffer, buffer + sizeof buffer, value)
+                                                 : shortestChars(buffer, buffer + sizeof buffer, value);
+    out.append(buffer, static_cast<std::size_t>(end - buffer));
 }
 
 void appendDumpLine(std::string& out, const Veskara& form, std::uint64_t time)

@@ -4,13 +4,24 @@
 #include <array>
 #include <charconv>
 
-namespace farvane::replay {
+namespace farvane {
 
 namespace {
 
-constexpr std::string_view ExpectedCommands = "expected wait, tick, key, menu, close or dump";
+constexpr std::string_view ExpectedCommands = "expected wait, tick, key, menu, close, close-at-box or dump";
 constexpr std::string_view ExpectedTimers = "expected Timer1 or Timer2";
-constexpr std::string_view ExpectedEntries = "expected mnuStart, mnuRestart, mnuQuit, mnuHow or mnuAbout";
+
+// "expected mnuStart, mnuRestart, mnuQuit, mnuHow or mnuAbout", from the menu table.
+std::string expectedEntries()
+{
+    std::string text = "expected ";
+    for (std::size_t i = 0; i < MenuItems.size(); ++i) {
+        if (i > 0)
+            text += i + 1 == MenuItems.size() ? " or " : ", ";
+        text += MenuItems[i].id;
+    }
+    return text;
+}
 
 // Any magnitude past this is out of every range the language has; digits beyond it are not summed,
 // so a number of any length is read without overflow.
@@ -18,7 +29,7 @@ constexpr std::uint64_t MagnitudeCap = 100'000'000'000ULL;
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
-// Splits at spaces and tabs; at most `limit` words are kept, the count says how many there were.
+// Splits at spaces and tabs; the first four words are kept, the count says how many there were.
 struct Words {
     std::array<std::string_view, 4> word{};
     std::size_t count = 0;
@@ -98,16 +109,16 @@ struct Syntax {
     std::size_t optional;
 };
 
-constexpr std::array<Syntax, 6> Commands{{
+// In CommandKind's order.
+constexpr std::array<Syntax, 7> Commands{{
     {"wait", "wait MS", "MS", 1, 0},
     {"tick", "tick TIMER [N]", "TIMER", 1, 1},
     {"key", "key CODE [SHIFT]", "CODE", 1, 1},
     {"menu", "menu ENTRY", "ENTRY", 1, 0},
     {"close", "close", "", 0, 0},
+    {"close-at-box", "close-at-box", "", 0, 0},
     {"dump", "dump", "", 0, 0},
 }};
-
-constexpr std::array<std::string_view, 5> MenuEntries{"mnuStart", "mnuRestart", "mnuQuit", "mnuHow", "mnuAbout"};
 
 // Checks one line holding at least one word; fills `command` or `message`.
 bool parseCommand(const Words& words, Command& command, std::string& message)
@@ -159,15 +170,14 @@ bool parseCommand(const Words& words, Command& command, std::string& message)
         return true;
     }
     case CommandKind::Menu:
-        for (std::size_t entry = 0; entry < MenuEntries.size(); ++entry) {
-            if (MenuEntries[entry] == words.word[1]) {
-                command.menu = static_cast<MenuName>(entry);
-                return true;
-            }
+        if (const std::optional<MenuName> entry = menuByName(words.word[1])) {
+            command.menu = *entry;
+            return true;
         }
-        message = "menu: unknown entry " + quoted(words.word[1]) + "; " + std::string(ExpectedEntries);
+        message = "menu: unknown entry " + quoted(words.word[1]) + "; " + expectedEntries();
         return false;
     case CommandKind::Close:
+    case CommandKind::CloseAtBox:
     case CommandKind::Dump:
         return true;
     }
@@ -195,6 +205,40 @@ std::string quoted(std::string_view word)
     }
     text += '"';
     return text;
+}
+
+bool parseLine(std::string_view line, Command& command, std::string& message)
+{
+    message.clear();
+    if (line.size() > MaxLineBytes) {
+        message = "line is longer than " + std::to_string(MaxLineBytes) + " bytes";
+        return false;
+    }
+    const Words words = splitWords(line);
+    if (words.count == 0 || words.word[0].front() == '#')
+        return false;
+    command = Command{};
+    return parseCommand(words, command, message);
+}
+
+std::string formatCommand(const Command& command)
+{
+    const std::string name(Commands[static_cast<std::size_t>(command.kind)].name);
+    switch (command.kind) {
+    case CommandKind::Wait:
+        return name + " " + std::to_string(command.amount);
+    case CommandKind::Tick:
+        return name + (command.timer == TimerName::Timer1 ? " Timer1 " : " Timer2 ") + std::to_string(command.amount);
+    case CommandKind::Key:
+        return name + " " + std::to_string(command.amount) + " " + std::to_string(command.shift);
+    case CommandKind::Menu:
+        return name + " " + std::string(menuItem(command.menu).id);
+    case CommandKind::Close:
+    case CommandKind::CloseAtBox:
+    case CommandKind::Dump:
+        break;
+    }
+    return name;
 }
 
 // Each command: a tag byte (the kind in bits 0-2, small arguments above), its number when it has
@@ -387,17 +431,16 @@ bool ScriptReader::takeLine(std::string_view line, bool hasLineEnd)
         --lineNumber;
         return tooLong();
     }
-    const Words words = splitWords(line);
-    if (words.count == 0 || words.word[0].front() == '#')
-        return true;
     Command command;
-    command.line = lineNumber;
     std::string message;
-    if (!parseCommand(words, command, message)) {
+    if (!parseLine(line, command, message)) {
+        if (message.empty())
+            return true; // blank or comment
         failed = true;
         failure = {lineNumber, std::move(message)};
         return false;
     }
+    command.line = lineNumber;
     result.commands.push_back(command);
     return true;
 }
@@ -412,4 +455,4 @@ std::optional<ReplayScript> parseScript(std::string_view text, ScriptError& erro
     return std::move(reader.script());
 }
 
-} // namespace farvane::replay
+} // namespace farvane

@@ -9,11 +9,12 @@
 #include <string_view>
 #include <vector>
 
-namespace farvane::replay {
+#include "common/menutable.h"
 
-enum class CommandKind : std::uint8_t { Wait, Tick, Key, Menu, Close, Dump };
+namespace farvane {
+
+enum class CommandKind : std::uint8_t { Wait, Tick, Key, Menu, Close, CloseAtBox, Dump };
 enum class TimerName : std::uint8_t { Timer1, Timer2 };
-enum class MenuName : std::uint8_t { mnuStart, mnuRestart, mnuQuit, mnuHow, mnuAbout };
 
 struct Command {
     CommandKind kind = CommandKind::Dump;
@@ -22,6 +23,13 @@ struct Command {
     TimerName timer = TimerName::Timer1;
     MenuName menu = MenuName::mnuStart;
     std::size_t line = 0;     // 1-based line in the script
+
+    // Equal commands do the same; the line they came from does not count.
+    friend bool operator==(const Command& a, const Command& b)
+    {
+        return a.kind == b.kind && a.amount == b.amount && a.shift == b.shift && a.timer == b.timer &&
+               a.menu == b.menu;
+    }
 };
 
 struct ScriptError {
@@ -109,10 +117,19 @@ private:
     bool failed = false;
 };
 
+// Reads one line, without its line end. Returns true with `command` filled (all but its `line`) for
+// a command; false with `message` saying what is wrong for a bad line; and false with an empty
+// `message` for a blank or comment line, which holds no command.
+bool parseLine(std::string_view line, Command& command, std::string& message);
+
+// The command's line as a script writes it, without a line end: parseLine reads it back to an equal
+// command. Every argument is written, also a default one ("tick Timer1 1", "key 37 0").
+std::string formatCommand(const Command& command);
+
 // Reads a whole script. On the first bad line returns no script and fills `error`.
 std::optional<ReplayScript> parseScript(std::string_view text, ScriptError& error);
 
 // The word as it appears in a message: quoted, with unprintable bytes written as \xNN.
 std::string quoted(std::string_view word);
 
-} // namespace farvane::replay
+} // namespace farvane

@@ -5,7 +5,6 @@
 #include <memory>
 #include <string>
 
-#include "playfield/scene.h"
 
 class QSocketNotifier;
 
@@ -27,9 +26,5 @@ private:
 
 // Opens the game window and runs it until the program ends; records to `recordPath` if not empty.
 int runWindow(int& argc, char** argv, const std::string& recordPath);
-
-// Draws `scene` as the window shows it and writes it as a PNG, with no display needed.
-// On failure writes a message to standard error and returns false.
-bool saveScreenshot(int& argc, char** argv, const Scene& scene, const std::string& path);
 
 } // namespace farvane

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <optional>
 #include <string>
 
 #include <QApplication>
@@ -11,20 +12,20 @@
 #include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QWindow>
 
+#include "common/raster.h"
+#include "common/script.h"
 #include "desktop/icon.h"
 #include "desktop/recorder.h"
-#include "desktop/scenepainter.h"
 
 namespace farvane {
 
 namespace {
 
 constexpr const char* Caption = "Farvane V1.33.7";
-constexpr int ClientWidth = 441;  // pixels
-constexpr int ClientHeight = 425; // pixels
 
 QString menuCaption(const MenuEntry& entry)
 {
@@ -34,7 +35,8 @@ QString menuCaption(const MenuEntry& entry)
 
 } // namespace
 
-// The client area: paints the form's scene and nothing else; it never takes the focus.
+// The client area: the shared rasterizer draws the form's scene into a frame buffer, shown through
+// a QImage over the buffer's own pixels (no copy); it never takes the focus.
 class SceneView : public QWidget {
 public:
     SceneView(const Scene& shown, QWidget* parent) : QWidget(parent), scene(shown)
@@ -49,14 +51,25 @@ public:
     }
 
 protected:
-    void paintEvent(QPaintEvent*) override
+    void paintEvent(QPaintEvent* event) override
     {
+        const qreal ratio = devicePixelRatioF();
+        if (!frame || frame->devicePixelRatio() != ratio)
+            frame.emplace(ratio, PixelOrder::Argb32);
+        // One logical pixel more on every side: at a fractional ratio Qt may round the region it
+        // repaints outward, and every device pixel it shows must be this frame's.
+        const QRect dirty = event->rect().adjusted(-1, -1, 1, 1);
+        rasterize(scene, *frame, PixelRect{dirty.x(), dirty.y(), dirty.width(), dirty.height()});
+        QImage image(reinterpret_cast<uchar*>(frame->pixels()), frame->width(), frame->height(),
+                     static_cast<qsizetype>(frame->stride()) * 4, QImage::Format_RGB32);
+        image.setDevicePixelRatio(ratio);
         QPainter painter(this);
-        paintScene(painter, scene);
+        painter.drawImage(QPointF(0, 0), image);
     }
 
 private:
     const Scene& scene;
+    std::optional<FrameBuffer> frame; // kept between frames; made again when the ratio changes
 };
 
 std::optional<std::int16_t> formKeyCode(int qtKey)
@@ -127,13 +140,7 @@ MainWindow::MainWindow(Recorder* eventRecorder, QWidget* parent)
       schedule(game),
       recorder(eventRecorder),
       realTime([this] { return sinceLoad.elapsed(); }),
-      items{{
-          {&Scene::mnuStart, &Scene::mnuFile, &Veskara::mnuStart_Click, "mnuStart", nullptr},
-          {&Scene::mnuRestart, &Scene::mnuFile, &Veskara::mnuRestart_Click, "mnuRestart", nullptr},
-          {&Scene::mnuQuit, &Scene::mnuFile, &Veskara::mnuQuit_Click, "mnuQuit", nullptr},
-          {&Scene::mnuHow, &Scene::mnuHelp, &Veskara::mnuHow_Click, "mnuHow", nullptr},
-          {&Scene::mnuAbout, &Scene::mnuHelp, &Veskara::mnuAbout_Click, "mnuAbout", nullptr},
-      }}
+      state(formHost.state)
 {
     setWindowTitle(QString::fromLatin1(Caption));
     setWindowIcon(applicationIcon());
@@ -183,10 +190,11 @@ void MainWindow::buildMenus()
     bar->setFocusPolicy(Qt::NoFocus);
     fileMenu = bar->addMenu(menuCaption(game.mnuFile));
     helpMenu = bar->addMenu(menuCaption(game.mnuHelp));
-    for (MenuItem& item : items) {
+    for (const MenuItem& item : MenuItems) {
         QMenu* menu = item.parentMenu == &Scene::mnuFile ? fileMenu : helpMenu;
-        item.action = menu->addAction(menuCaption(game.*item.entry));
-        connect(item.action, &QAction::triggered, this, [this, &item] { handleMenu(item); });
+        QAction* action = menu->addAction(menuCaption(game.*item.entry));
+        actions[static_cast<std::size_t>(item.name)] = action;
+        connect(action, &QAction::triggered, this, [this, name = item.name] { handleMenu(name); });
     }
 }
 
@@ -196,9 +204,9 @@ QAction* MainWindow::menuAction(MenuEntry Scene::*entry) const
         return fileMenu->menuAction();
     if (entry == &Scene::mnuHelp)
         return helpMenu->menuAction();
-    for (const MenuItem& item : items)
+    for (const MenuItem& item : MenuItems)
         if (item.entry == entry)
-            return item.action;
+            return actions[static_cast<std::size_t>(item.name)];
     return nullptr;
 }
 
@@ -266,27 +274,33 @@ void MainWindow::handleKey(int qtKey, Qt::KeyboardModifiers modifiers)
         return;
     std::int16_t keyCode = *code;
     const std::int16_t shift = formShiftMask(modifiers);
-    record("key " + std::to_string(keyCode) + " " + std::to_string(shift));
+    Command key;
+    key.kind = CommandKind::Key;
+    key.amount = keyCode;
+    key.shift = shift;
+    record(key);
     game.Form_KeyDown(keyCode, shift);
     afterEvent();
 }
 
-void MainWindow::handleMenu(MenuItem& item)
+void MainWindow::handleMenu(MenuName name)
 {
-    auto canChoose = [&] { return (game.*item.entry).Enabled && (game.*item.parentMenu).Enabled; };
-    if (!canChoose() || !beginEvent())
+    if (!canChoose(game, name) || !beginEvent())
         return;
     // The ticks due before the click may just have greyed the entry.
-    if (canChoose()) {
-        record(std::string("menu ") + item.name);
-        (game.*item.click)();
+    if (canChoose(game, name)) {
+        Command menu;
+        menu.kind = CommandKind::Menu;
+        menu.menu = name;
+        record(menu);
+        choose(game, name);
     }
     afterEvent();
 }
 
 void MainWindow::onTickTimer()
 {
-    if (inEvent || hasEnded())
+    if (state.inEvent || hasEnded())
         return;
     runDueTicks();
     afterEvent();
@@ -300,7 +314,7 @@ VirtualClock::Millis MainWindow::virtualNow() const
 
 void MainWindow::runDueTicks()
 {
-    inEvent = true;
+    state.inEvent = true;
     VirtualClock::Millis until = virtualNow();
     // After a stall (a suspended machine, a debugger) play resumes where it stood instead of
     // racing through every tick it missed; the virtual clock, and so a record, stays exact.
@@ -310,24 +324,24 @@ void MainWindow::runDueTicks()
         until = *due;
     }
     schedule.advanceTo(until, [this] { return !hasEnded(); });
-    inEvent = false;
+    state.inEvent = false;
 }
 
 bool MainWindow::beginEvent()
 {
-    if (inEvent || hasEnded() || formHost.boxIsOpen())
+    if (state.inEvent || state.ended || state.boxOpen)
         return false;
     // Events and ticks interleave as they would in a replay: the ticks due by now run first.
     runDueTicks();
     if (hasEnded())
         return false;
-    inEvent = true;
+    state.inEvent = true;
     return true;
 }
 
 void MainWindow::afterEvent()
 {
-    inEvent = false;
+    state.inEvent = false;
     schedule.sync();
     armTickTimer();
     afterEventShown();
@@ -335,8 +349,8 @@ void MainWindow::afterEvent()
 
 void MainWindow::afterEventShown()
 {
-    for (const MenuItem& item : items)
-        item.action->setEnabled((game.*item.entry).Enabled);
+    for (const MenuItem& item : MenuItems)
+        actions[static_cast<std::size_t>(item.name)]->setEnabled((game.*item.entry).Enabled);
     fileMenu->menuAction()->setEnabled(game.mnuFile.Enabled);
     helpMenu->menuAction()->setEnabled(game.mnuHelp.Enabled);
     view->update();
@@ -354,7 +368,7 @@ void MainWindow::armTickTimer()
     tickTimer.start(static_cast<int>(std::clamp<qint64>(wait, 0, INT_MAX)));
 }
 
-void MainWindow::record(const std::string& event)
+void MainWindow::record(const Command& event)
 {
     if (recorder)
         recorder->record(schedule.now(), event);
@@ -366,7 +380,7 @@ void MainWindow::closeEvent(QCloseEvent* event)
     // from inside a tick whose box is up. The clock stays where the last tick left it: every
     // tick due by then has run, so a replay of the record stops in the same state.
     if (!hasEnded()) {
-        record("close");
+        record(Command{CommandKind::Close});
         formHost.End();
     }
     event->accept();
@@ -375,7 +389,7 @@ void MainWindow::closeEvent(QCloseEvent* event)
 void MainWindow::onCheckpoint()
 {
     // Only while a timer runs does the game move on without an event of its own.
-    if (recorder && tickTimer.isActive() && !inEvent && !hasEnded())
+    if (recorder && tickTimer.isActive() && !state.inEvent && !hasEnded())
         recorder->waitUntil(schedule.now());
 }
 

@@ -11,15 +11,17 @@
 #include <QMainWindow>
 #include <QTimer>
 
+#include "common/menutable.h"
+#include "common/virtualclock.h"
 #include "desktop/qthost.h"
 #include "game/form.h"
-#include "common/virtualclock.h"
 
 class QAction;
 class QMenu;
 
 namespace farvane {
 
+struct Command;
 class Recorder;
 class SceneView;
 
@@ -74,20 +76,12 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    struct MenuItem {
-        MenuEntry Scene::*entry;
-        MenuEntry Scene::*parentMenu; // the top-level menu that must be enabled too
-        void (Veskara::*click)();
-        const char* name;
-        QAction* action;
-    };
-
     void buildMenus();
     bool isOwnTarget(QObject* watched) const;
     bool isOwnKeyTarget(QObject* watched) const;
     static bool isUserInput(QEvent::Type type);
     void handleKey(int qtKey, Qt::KeyboardModifiers modifiers);
-    void handleMenu(MenuItem& item);
+    void handleMenu(MenuName name);
     void onTickTimer();
     void onCheckpoint();
     VirtualClock::Millis virtualNow() const;
@@ -96,7 +90,7 @@ private:
     void afterEvent();
     void afterEventShown();
     void armTickTimer();
-    void record(const std::string& event);
+    void record(const Command& event);
     void endProgram();
 
     QtHost formHost;
@@ -111,8 +105,8 @@ private:
     std::function<qint64()> realTime;
     qint64 offset = 0;          // ms of real time the virtual clock has left out: stalls, boxes
     qint64 boxOpenedAt = 0;     // real time the message box came up
-    bool inEvent = false;       // a form procedure is running: no other may start
-    std::array<MenuItem, 5> items;
+    WindowState& state;         // the host's: in an event, box open, ended
+    std::array<QAction*, MenuItems.size()> actions{}; // by MenuName
     QMenu* fileMenu = nullptr;
     QMenu* helpMenu = nullptr;
 };

@@ -16,9 +16,9 @@ QString toQString(std::string_view text) { return QString::fromUtf8(text.data(),
 void QtHost::MsgBox(std::string_view prompt, std::string_view title)
 {
     // Once the program is ending the rest of the losing tick runs through, but shows nothing more.
-    if (ended || boxOpen)
+    if (state.ended || state.boxOpen)
         return;
-    boxOpen = true;
+    state.boxOpen = true;
     if (boxOpening)
         boxOpening();
     if (boxRecorder) {
@@ -35,11 +35,11 @@ void QtHost::MsgBox(std::string_view prompt, std::string_view title)
         box.show();
         box.raise();
         box.activateWindow();
-        if (!ended && box.isVisible())
+        if (!state.ended && box.isVisible())
             untilAnswered.exec();
         openBox = nullptr;
     }
-    boxOpen = false;
+    state.boxOpen = false;
     if (boxClosed)
         boxClosed();
 }
@@ -52,9 +52,9 @@ void QtHost::closeBox()
 
 void QtHost::End()
 {
-    if (ended)
+    if (state.ended)
         return;
-    ended = true;
+    state.ended = true;
     closeBox();
     if (ending)
         ending();

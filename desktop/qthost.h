@@ -13,6 +13,13 @@ class QWidget;
 
 namespace farvane {
 
+// The window's states, in one place: what may happen next depends on these alone.
+struct WindowState {
+    bool inEvent = false; // a form procedure is running: no other may start
+    bool boxOpen = false; // the lost-game box is up: the window takes no input, no tick runs
+    bool ended = false;   // the program is ending: nothing more runs or shows
+};
+
 class QtHost : public Host {
 public:
     using BoxRecorder = std::function<void(std::string_view prompt, std::string_view title)>;
@@ -31,8 +38,8 @@ public:
     void MsgBox(std::string_view prompt, std::string_view title) override;
     void End() override;
 
-    bool hasEnded() const { return ended; }
-    bool boxIsOpen() const { return boxOpen; }
+    bool hasEnded() const { return state.ended; }
+    bool boxIsOpen() const { return state.boxOpen; }
     // Dismisses a box that is up, as if OK had been pressed.
     void closeBox();
 
@@ -40,8 +47,9 @@ private:
     QWidget* parent;
     BoxRecorder boxRecorder;
     QPointer<QMessageBox> openBox;
-    bool boxOpen = false;
-    bool ended = false;
+
+public:
+    WindowState state;
 };
 
 } // namespace farvane

@@ -1,4 +1,4 @@
-// Writes the events the window hands to the form as a replay script, one whole line at a time.
+// The window's record file: what ScriptWriter makes, written and flushed event by event.
 #include "desktop/recorder.h"
 
 #include <cerrno>
@@ -8,14 +8,10 @@
 
 namespace farvane {
 
-namespace {
-
-constexpr std::string_view Heading =
-    "# farvane 1.33.7: a game recorded in the window; replay it with farvane --script FILE";
-
-} // namespace
-
-Recorder::Recorder(std::ostream& stream) : out(&stream), name("the record") { write(std::string(Heading) + "\n"); }
+Recorder::Recorder(std::ostream& stream) : out(&stream), name("the record")
+{
+    write(std::string(ScriptWriter::heading()) + "\n");
+}
 
 Recorder::Recorder(std::unique_ptr<AtomicFile> atomicFile, std::string path)
     : file(std::move(atomicFile)), name(std::move(path))
@@ -25,12 +21,12 @@ Recorder::Recorder(std::unique_ptr<AtomicFile> atomicFile, std::string path)
 std::unique_ptr<Recorder> Recorder::openFile(const std::string& path, std::string& error)
 {
     auto file = std::make_unique<AtomicFile>();
-    if (!file->open(path) || !file->write(std::string(Heading) + "\n")) {
+    if (!file->open(path) || !file->write(std::string(ScriptWriter::heading()) + "\n")) {
         error = "cannot write " + path + ": " + file->error();
         return nullptr;
     }
     std::unique_ptr<Recorder> recorder(new Recorder(std::move(file), path));
-    recorder->wholeBytes = Heading.size() + 1;
+    recorder->wholeBytes = ScriptWriter::heading().size() + 1;
     return recorder;
 }
 
@@ -47,26 +43,12 @@ bool Recorder::start()
     return true;
 }
 
-void Recorder::appendWaits(std::string& lines, Millis now)
-{
-    // The clock never runs backwards; a wait of 0 is left out.
-    // A script's wait is at most 2147483647 ms, so a longer pause takes several.
-    constexpr Millis MaxWait = 2147483647;
-    while (now > lastEvent) {
-        const Millis step = now - lastEvent < MaxWait ? now - lastEvent : MaxWait;
-        lines += "wait " + std::to_string(step) + "\n";
-        lastEvent += step;
-    }
-}
-
-void Recorder::record(Millis now, std::string_view event)
+void Recorder::record(Millis now, const Command& event)
 {
     if (failed)
         return;
     std::string lines;
-    appendWaits(lines, now);
-    lines += event;
-    lines += '\n';
+    writer.append(lines, now, event);
     write(lines);
 }
 
@@ -75,7 +57,7 @@ void Recorder::waitUntil(Millis now)
     if (failed)
         return;
     std::string lines;
-    appendWaits(lines, now);
+    writer.appendWaitUntil(lines, now);
     if (!lines.empty())
         write(lines);
 }

@@ -1,4 +1,4 @@
-// Writes the events the window hands to the form as a replay script, one whole line at a time.
+// The window's record file: the lines a ScriptWriter makes for every event, flushed as they come.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "common/atomicfile.h"
+#include "common/scriptwriter.h"
 
 namespace farvane {
 
@@ -29,7 +30,7 @@ public:
 
     // One event handed to the form at virtual time `now`: a "wait" for the time since the
     // previous event (none when it is 0), then the event's own line; written at once.
-    void record(Millis now, std::string_view event);
+    void record(Millis now, const Command& event);
     // "wait" lines bringing the record up to `now`: a checkpoint while the game runs, and the
     // record's close when the program ends other than by an event of its own.
     void waitUntil(Millis now);
@@ -40,7 +41,6 @@ public:
 
 private:
     Recorder(std::unique_ptr<AtomicFile> file, std::string path);
-    void appendWaits(std::string& lines, Millis now);
     void write(const std::string& lines);
     void fail(const std::string& reason);
 
@@ -48,7 +48,7 @@ private:
     std::ostream* out = nullptr;
     std::string name; // for the message when a write fails
     bool failed = false;
-    Millis lastEvent = 0;
+    ScriptWriter writer;
     std::uint64_t wholeBytes = 0; // the file's size up to its last whole line
 };
 

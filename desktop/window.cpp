@@ -175,7 +175,7 @@ int runWindow(int& argc, char** argv, const std::string& recordPath)
     }
 
     QApplication app(argc, argv);
-    QGuiApplication::setDesktopFileName(QStringLiteral("farvane"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.farvane.farvane"));
     QApplication::setWindowIcon(applicationIcon());
     MainWindow window(recorder.get());
     // Ends every event loop at once, the box's included.

@@ -59,12 +59,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     using namespace farvane;
     const std::string_view script(reinterpret_cast<const char*>(data), size);
 
-    replay::ScriptError error;
-    const auto parsed = replay::parseScript(script, error);
+    farvane::ScriptError error;
+    const auto parsed = farvane::parseScript(script, error);
 
     // Read in pieces, as from a file or a pipe, the script gives the same commands or error.
     {
-        replay::ScriptReader reader;
+        farvane::ScriptReader reader;
         const std::size_t piece = size == 0 ? 1 : 1 + data[0] % 13;
         bool taken = true;
         for (std::size_t at = 0; taken && at < size; at += piece)
@@ -76,8 +76,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             fail("a script read in pieces fails on the same line with the same message", script, "", "");
         if (taken) {
             auto other = reader.script().commands.begin();
-            for (const replay::Command command : parsed->commands) {
-                const replay::Command same = *other++;
+            for (const farvane::Command command : parsed->commands) {
+                const farvane::Command same = *other++;
                 if (same.kind != command.kind || same.amount != command.amount || same.shift != command.shift ||
                     same.timer != command.timer || same.menu != command.menu || same.line != command.line)
                     fail("a script read in pieces gives the same commands", script, "", "");
@@ -89,12 +89,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (parsed) {
         std::int64_t waited = 0;
         std::int64_t ticks = 0;
-        for (const replay::Command command : parsed->commands) {
-            if (command.kind == replay::CommandKind::Wait)
+        for (const farvane::Command command : parsed->commands) {
+            if (command.kind == farvane::CommandKind::Wait)
                 waited += command.amount;
-            else if (command.kind == replay::CommandKind::Tick)
+            else if (command.kind == farvane::CommandKind::Tick)
                 ticks += command.amount;
-            dumps += command.kind == replay::CommandKind::Dump ? 1 : 0;
+            dumps += command.kind == farvane::CommandKind::Dump ? 1 : 0;
         }
         if (waited > MaxWaitMs || ticks > MaxTicks)
             return -1; // too much work for one input; keep it out of the corpus

@@ -68,7 +68,6 @@ public:
     void HideShield2();
 
     float Rnd() { return random.Rnd(); }
-    void setHost(Host& newHost) { host = &newHost; }
 
 private:
     Box playerBox() const;

@@ -56,22 +56,33 @@ private:
     int failure = 0;
 };
 
-// Answers every message box OK at once and notes the end of the program.
+// Answers every message box OK at once and notes the end of the program. After close-at-box the
+// next box is closed on instead: its line is written, the scene is kept as it stood with the box
+// up, and the program has ended, so nothing the rest of that event does shows anywhere.
 class HeadlessHost : public Host {
 public:
-    explicit HeadlessHost(Output& output) : out(output) {}
+    HeadlessHost(Output& output, const Veskara*& shownForm) : out(output), form(shownForm) {}
 
     void MsgBox(std::string_view prompt, std::string_view title) override
     {
+        if (ended)
+            return;
         appendMsgBoxLine(out.line(), prompt, title);
         out.lineDone();
+        if (closeAtBox) {
+            sceneAtBox.emplace(*form);
+            ended = true;
+        }
     }
     void End() override { ended = true; }
 
     bool ended = false;
+    bool closeAtBox = false;
+    std::optional<Scene> sceneAtBox; // the scene when the window was closed on the box
 
 private:
     Output& out;
+    const Veskara*& form;
 };
 
 // Feeds the reader from `fd` in pieces; on a read error returns false with `reason` set.
@@ -140,8 +151,9 @@ bool readScript(const std::string& file, std::istream& in, ScriptReader& reader,
 
 class Run {
 public:
-    explicit Run(Output& output) : out(output), host(output), form(host)
+    explicit Run(Output& output) : out(output), host(output, shownForm), form(host)
     {
+        shownForm = &form;
         form.Form_Load();
         clock.emplace(form);
     }
@@ -161,7 +173,8 @@ public:
         }
     }
 
-    const Veskara& finalForm() const { return form; }
+    // The scene --screenshot draws: as the box left it when the window was closed on one.
+    Scene finalScene() const { return host.sceneAtBox ? *host.sceneAtBox : Scene(form); }
 
 private:
     void run(const Command& command)
@@ -182,12 +195,15 @@ private:
             break;
         }
         case CommandKind::Menu:
-            menu(command.menu);
+            choose(form, command.menu); // as in the window: nothing while it or its menu is disabled
             break;
         case CommandKind::Close:
             // The window's close button ends the program as Quit does, whatever the menu allows.
             host.End();
             break;
+        case CommandKind::CloseAtBox:
+            host.closeAtBox = true;
+            return;
         case CommandKind::Dump:
             appendDumpLine(out.line(), form, clock->now());
             out.lineDone();
@@ -205,34 +221,8 @@ private:
         }
     }
 
-    // As in the window: an entry does nothing while it or its menu is disabled.
-    void menu(MenuName entry)
-    {
-        switch (entry) {
-        case MenuName::mnuStart:
-            if (form.mnuFile.Enabled && form.mnuStart.Enabled)
-                form.mnuStart_Click();
-            break;
-        case MenuName::mnuRestart:
-            if (form.mnuFile.Enabled && form.mnuRestart.Enabled)
-                form.mnuRestart_Click();
-            break;
-        case MenuName::mnuQuit:
-            if (form.mnuFile.Enabled && form.mnuQuit.Enabled)
-                form.mnuQuit_Click();
-            break;
-        case MenuName::mnuHow:
-            if (form.mnuHelp.Enabled && form.mnuHow.Enabled)
-                form.mnuHow_Click();
-            break;
-        case MenuName::mnuAbout:
-            if (form.mnuHelp.Enabled && form.mnuAbout.Enabled)
-                form.mnuAbout_Click();
-            break;
-        }
-    }
-
     Output& out;
+    const Veskara* shownForm = nullptr;
     HeadlessHost host;
     Veskara form;
     std::optional<VirtualClock> clock; // made once the form has loaded: the clock starts at 0 then
@@ -271,7 +261,7 @@ Result runScriptFile(const std::string& file, std::istream& in, std::ostream& ou
             err << "farvane: cannot write standard output: " << std::strerror(output.error()) << "\n";
         return Result{1, std::nullopt};
     }
-    return Result{0, Scene(run.finalForm())};
+    return Result{0, run.finalScene()};
 }
 
 } // namespace farvane::replay

@@ -1,6 +1,8 @@
 // The form runtime's conversions, rounding rules, 16-bit limits, text order and box overlap.
 #include "playfield/runtime.h"
 
+#include "playfield/numbertext.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -24,9 +26,8 @@ double CaptionToNumber(std::string_view caption)
             return static_cast<double>(digits);
     }
     double value = 0;
-    const auto [ptr, ec] = std::from_chars(caption.data(), caption.data() + caption.size(), value);
-    (void)ptr;
-    return ec == std::errc() && std::isfinite(value) ? value : 0.0;
+    const bool read = parseDouble(caption.data(), caption.data() + caption.size(), value);
+    return read && std::isfinite(value) ? value : 0.0;
 }
 
 namespace {
@@ -36,25 +37,18 @@ constexpr double WholeLimit = 9.2e18;
 
 std::size_t formatNumber(char* out, std::size_t size, double value)
 {
-    std::to_chars_result result;
+    char* end = out;
     // Below the limit a double is whole exactly when its truncation gives it back: no floor call.
     // NaN and the infinities fail the limit test and take the general form.
     const auto whole = std::fabs(value) < WholeLimit ? static_cast<std::int64_t>(value) : 0;
     if (std::fabs(value) < WholeLimit && static_cast<double>(whole) == value)
-        result = std::to_chars(out, out + size, whole);
+        end = std::to_chars(out, out + size, whole).ptr;
     else
-        result = std::to_chars(out, out + size, value);
-    return static_cast<std::size_t>(result.ptr - out);
+        end = shortestChars(out, out + size, value);
+    return static_cast<std::size_t>(end - out);
 }
 
 } // namespace
-
-std::string NumberToCaption(double value)
-{
-    std::string caption;
-    SetCaptionNumber(caption, value);
-    return caption;
-}
 
 void SetCaptionNumber(std::string& caption, double value)
 {
@@ -108,12 +102,6 @@ std::int16_t Int(double value)
     if (std::isnan(value))
         return 0;
     return static_cast<std::int16_t>(std::clamp(std::floor(value), -32768.0, 32767.0));
-}
-
-bool TextLess(std::string_view a, std::string_view b)
-{
-    // char_traits<char> orders code units as unsigned values, and a proper prefix first.
-    return a.compare(b) < 0;
 }
 
 } // namespace farvane

@@ -12,11 +12,9 @@ namespace farvane {
 // own conversion of an empty caption does; the game only ever writes numbers there.
 double CaptionToNumber(std::string_view caption);
 
-// A number as caption text: whole numbers in plain decimal digits with every digit kept,
-// anything else in the shortest form that reads back to the same value.
-std::string NumberToCaption(double value);
-
-// Writes the caption of `value` into `caption`, reusing its storage (no allocation for scores).
+// Writes `value` as caption text into `caption`, reusing its storage (no allocation for scores):
+// whole numbers in plain decimal digits with every digit kept, anything else in the shortest form
+// that reads back to the same value.
 void SetCaptionNumber(std::string& caption, double value);
 
 // The largest whole number not above `value`, stored in a 16-bit Integer (saturating).
@@ -42,8 +40,6 @@ inline std::int32_t RoundToInt32(double value)
 std::int16_t Clamp16(std::int32_t value);
 inline std::int16_t Add16(std::int16_t a, std::int32_t b) { return Clamp16(a + b); }
 
-// Text comparison: code unit by code unit, a proper prefix first ("" < "0", "100" < "95").
-bool TextLess(std::string_view a, std::string_view b);
 
 // A box of four 32-bit integers in twips, y down.
 struct Box {

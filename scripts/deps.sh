@@ -1,18 +1,20 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the game needs, when they are missing. Usage: deps.sh build|web|test
+# SPDX-License-Identifier: MIT
+# Installs the Debian packages the game needs, when they are missing. Usage: deps.sh build|web|test|package
 set -euo pipefail
 
-build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev fonts-dejavu-core)
-test_packages=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev desktop-file-utils dpkg-dev file groff-base man-db)
-# The browser page, and its tests in headless Chromium.
-web_packages=(cmake ninja-build emscripten python3)
-web_test_packages=(chromium chromium-driver python3-selenium)
+build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev libpng-dev fonts-dejavu-core)
+# What scripts/package.sh needs: dpkg-buildflags and dpkg-shlibdeps, file (CPack runs it), lintian.
+package_packages=(dpkg-dev file binutils lintian)
+test_packages=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev libc++-14-dev libc++abi-14-dev
+               desktop-file-utils appstream groff-base man-db "${package_packages[@]}")
 
 case "${1:-build}" in
   build) wanted=("${build_packages[@]}") ;;
   web) wanted=("${web_packages[@]}") ;;
   test) wanted=("${build_packages[@]}" "${test_packages[@]}" "${web_packages[@]}" "${web_test_packages[@]}") ;;
-  *) echo "usage: $0 build|web|test" >&2; exit 2 ;;
+  package) wanted=("${build_packages[@]}" "${package_packages[@]}") ;;
+  *) echo "usage: $0 build|web|test|package" >&2; exit 2 ;;
 esac
 
 missing=()

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the game with every test (installing what it needs) and runs them all: once as a normal
-# build, once under AddressSanitizer and UndefinedBehaviorSanitizer, the browser page in headless
-# Chromium, then a one-minute fuzz run of the script reader and driver. Prints CTest's summary for
-# each build; fails if any part fails.
+# build, once under AddressSanitizer and UndefinedBehaviorSanitizer, once with clang and libc++
+# without the Qt window, the browser page in headless Chromium, then a one-minute fuzz run of the
+# script reader and driver. Prints CTest's summary for each build; fails if any part fails.
 #
 # Longer runs, by hand:
 #   FARVANE_SOAK_EVENTS=5000000 build-test/tests/soak/soak_tests      (a few minutes; any seed via
@@ -26,12 +26,11 @@ export ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=1:detect_stack
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 export LSAN_OPTIONS=suppressions=$root/tests/soak/lsan.supp:print_suppressions=0
 
-# run_build NAME CONFIGURE-ARGS...: configure, build everything, run CTest.
+# run_build PRESET DIR: configure with the preset (CMakePresets.json), build everything, run CTest.
 run_build() {
-  local dir=$1
-  shift
+  local preset=$1 dir=$2
   echo "==== $dir: configure and build"
-  if ! cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFARVANE_WERROR=ON "$@" ||
+  if ! cmake --preset "$preset" ||
      ! cmake --build "$dir" -j "$jobs"; then
     failed+=("$dir (build)")
     summaries+=("$dir: build failed")
@@ -45,8 +44,10 @@ run_build() {
   summaries+=("$dir: $(grep -E 'tests passed|tests failed' "$log" | tail -n 1)")
 }
 
-run_build build-test
-run_build build-asan -DFARVANE_SANITIZE=ON -DFARVANE_BENCHMARKS=OFF
+run_build normal build-test
+run_build asan build-asan
+# Everything but the Qt host with clang's own C++ library, as the browser build's toolchain has it.
+run_build libcxx build-libcxx
 
 # The browser page: built with emscripten into build-web/, played in headless Chromium and
 # compared with what build-test's farvane draws and dumps for the same events. Debian's python3,
@@ -67,8 +68,7 @@ fi
 # directory, so the checked-in corpus stays as it is.
 echo "==== build-fuzz: configure, build and a one-minute run"
 fuzz_corpus=$(mktemp -d)
-if CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFARVANE_WERROR=ON \
-     -DFARVANE_SANITIZE=ON -DFARVANE_FUZZ=ON -DFARVANE_BENCHMARKS=OFF -DBUILD_TESTING=OFF &&
+if cmake --preset fuzz &&
    cmake --build build-fuzz -j "$jobs" --target script_fuzzer; then
   build-fuzz/fuzz/script_fuzzer -max_total_time=60 -dict=fuzz/script.dict -max_len=8192 -timeout=10 \
     -print_final_stats=1 -artifact_prefix=build-fuzz/ "$fuzz_corpus" fuzz/corpus 2>&1 | tee build-fuzz/fuzz.log |
@@ -87,9 +87,9 @@ rm -rf "$fuzz_corpus"
 
 echo "==== summary"
 printf '%s\n' "${summaries[@]}"
-# One closing count over both CTest runs and the browser tests: "N passed, N failed".
+# One closing count over the three CTest runs and the browser tests: "N passed, N failed".
 total=0 bad=0
-for log in build-test/ctest.log build-asan/ctest.log; do
+for log in build-test/ctest.log build-asan/ctest.log build-libcxx/ctest.log; do
   line=$(grep -E 'tests failed out of' "$log" 2>/dev/null | tail -n 1)
   [ -n "$line" ] || continue
   total=$((total + $(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$line")))

@@ -130,6 +130,30 @@ private slots:
         QCOMPARE(image.pixel(middle, figure.bottom() - figure.height() / 6), qRgb(0, 0, 0));
     }
 
+    // Every size the icon theme gets, 16 px included, holds the whole vehicle, centred, with a
+    // black margin on every side: none of it is cut off at the edge.
+    void installedSizesHoldTheWholeVehicle_data()
+    {
+        QTest::addColumn<int>("size");
+        for (const int size : {16, 22, 24, 32, 48, 64, 128, 256})
+            QTest::addRow("%d px", size) << size;
+    }
+
+    void installedSizesHoldTheWholeVehicle()
+    {
+        QFETCH(int, size);
+        const QImage image(QStringLiteral(FARVANE_ICON_DIR "/farvane-%1.png").arg(size));
+        QCOMPARE(image.size(), QSize(size, size));
+        const QRect figure = figureBounds(image);
+        QVERIFY2(!figure.isEmpty(), "no teal at all");
+        const int leftMargin = figure.left();
+        const int rightMargin = size - 1 - figure.right();
+        QVERIFY2(leftMargin >= 1 && rightMargin >= 1 && figure.top() >= 1 && figure.bottom() <= size - 2,
+                 qPrintable(QStringLiteral("the vehicle spans %1,%2 to %3,%4").arg(figure.left()).arg(figure.top()).arg(figure.right()).arg(figure.bottom())));
+        QVERIFY2(qAbs(leftMargin - rightMargin) <= 1, qPrintable(QStringLiteral("margins %1 and %2").arg(leftMargin).arg(rightMargin)));
+        QVERIFY2(figure.width() >= size * 2 / 3, qPrintable(QStringLiteral("the vehicle is %1 of %2 px wide").arg(figure.width()).arg(size)));
+    }
+
     // The scalable icon carries the same figure as the largest PNG: every outline it names lies on
     // teal pixels of the 256 px image.
     void scalableIconMatchesTheLargestImage()

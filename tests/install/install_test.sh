@@ -23,41 +23,45 @@ fi
 usr=$root$prefix
 
 # Every file in its place, and nothing else.
+app=io.github.farvane.farvane
 expected=(
-    bin/farvane
-    share/applications/farvane.desktop
-    share/icons/hicolor/128x128/apps/farvane.png
-    share/icons/hicolor/256x256/apps/farvane.png
-    share/icons/hicolor/48x48/apps/farvane.png
-    share/icons/hicolor/scalable/apps/farvane.svg
-    share/man/man6/farvane.6
-    share/metainfo/invalid.farvane.farvane.metainfo.xml
+    games/farvane
+    share/applications/$app.desktop
+    share/doc/farvane/changelog.gz
+    share/doc/farvane/copyright
+    share/icons/hicolor/scalable/apps/$app.svg
+    share/man/man6/farvane.6.gz
+    share/metainfo/$app.metainfo.xml
 )
+sizes=(16 22 24 32 48 64 128 256)
+for size in "${sizes[@]}"; do
+    expected+=("share/icons/hicolor/${size}x$size/apps/$app.png")
+done
 actual=$(cd "$usr" && find . -type f | sed 's|^\./||' | LC_ALL=C sort)
 wanted=$(printf '%s\n' "${expected[@]}" | LC_ALL=C sort)
 if [ "$actual" != "$wanted" ]; then
     fail "installed files differ from the expected list:"
     diff <(echo "$wanted") <(echo "$actual") >&2
 fi
-[ -x "$usr/bin/farvane" ] || fail "bin/farvane is not executable"
+[ -x "$usr/games/farvane" ] || fail "games/farvane is not executable"
 if find "$root" -path "$usr" -prune -o -type f -print | grep -v '/install.log$' | grep -q .; then
     fail "files installed outside $prefix"
 fi
 
 # The desktop entry: valid, and naming the program and icon the way the menu looks them up.
-desktop=$usr/share/applications/farvane.desktop
+desktop=$usr/share/applications/$app.desktop
 if ! out=$(desktop-file-validate "$desktop" 2>&1) || [ -n "$out" ]; then
     fail "desktop-file-validate: $out"
 fi
-for line in Type=Application Name=Farvane Exec=farvane Icon=farvane Terminal=false 'Categories=Game;ArcadeGame;'; do
+for line in Type=Application Name=Farvane Exec=farvane Icon=$app Terminal=false 'Categories=Game;ArcadeGame;'; do
     grep -qxF "$line" "$desktop" || fail "desktop entry lacks $line"
 done
 grep -q '^Comment=.' "$desktop" || fail "desktop entry has no Comment"
 
 # Each PNG is square at the size its directory claims (the IHDR chunk holds width and height).
 be32() { od -An -tu1 -j "$2" -N4 "$1" | awk '{ print (($1 * 256 + $2) * 256 + $3) * 256 + $4 }'; }
-for size in 48 128 256; do
-    png=$usr/share/icons/hicolor/${size}x${size}/apps/farvane.png
+for size in "${sizes[@]}"; do
+    png=$usr/share/icons/hicolor/${size}x${size}/apps/$app.png
     signature=$(od -An -tx1 -N8 "$png" | tr -d ' \n')
     [ "$signature" = 89504e470d0a1a0a ] || fail "$png is not a PNG"
     chunk=$(dd if="$png" bs=1 skip=12 count=4 2>/dev/null)
@@ -66,10 +70,17 @@ for size in 48 128 256; do
     height=$(be32 "$png" 20)
     [ "$width" = "$size" ] && [ "$height" = "$size" ] || fail "$png is ${width}x$height, not ${size}x$size"
 done
-grep -q '<svg' "$usr/share/icons/hicolor/scalable/apps/farvane.svg" || fail "the scalable icon is not SVG"
+grep -q '<svg' "$usr/share/icons/hicolor/scalable/apps/$app.svg" || fail "the scalable icon is not SVG"
 
-# The manual page renders without a single warning and names itself for whatis.
-man=$usr/share/man/man6/farvane.6
+# The manual page and the history are gzipped with no name or time in the header (reproducible
+# packages): gzip's flags byte 0 and a zero modification time. The page renders without a single
+# warning and names itself for whatis.
+for gz in "$usr/share/man/man6/farvane.6.gz" "$usr/share/doc/farvane/changelog.gz"; do
+    header=$(od -An -tx1 -N8 "$gz" | tr -d ' \n')
+    [ "$header" = 1f8b080000000000 ] || fail "$gz is not gzipped without name and timestamp ($header)"
+done
+man=$root/farvane.6
+gzip -dc "$usr/share/man/man6/farvane.6.gz" >"$man" || fail "the manual page does not unzip"
 warnings=$(groff -man -Tutf8 -ww -z "$man" 2>&1)
 [ -z "$warnings" ] || fail "groff warns about the manual page: $warnings"
 if command -v lexgrog >/dev/null; then
@@ -82,7 +93,7 @@ for word in SYNOPSIS DESCRIPTION OPTIONS "EXIT STATUS" FILES --script --screensh
 done
 
 # The installed program works on its own, with no display and no build tree around it.
-farvane=$usr/bin/farvane
+farvane=$usr/games/farvane
 run() { env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u LD_LIBRARY_PATH "$farvane" "$@"; }
 version=$(run --version) || fail "--version exits with $?"
 [ "$version" = "1.33.7" ] || fail "--version prints \"$version\""
@@ -105,6 +116,11 @@ case $error in
     -:1:*) ;;
     *) fail "a bad script's message does not start with -:1: ($error)" ;;
 esac
+
+# The uninstall target takes back every file the install wrote.
+DESTDIR="$root" cmake --build "$build" --target uninstall >"$root/uninstall.log" 2>&1 || fail "the uninstall target fails"
+left=$(find "$usr" -type f)
+[ -z "$left" ] || fail "files left after uninstall: $left"
 
 [ "$failures" = 0 ] || { echo "$failures check(s) failed" >&2; exit 1; }
 echo "installed tree under $root checks out"

@@ -5,9 +5,13 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
-#include "headless/driver.h"
 #include "common/dump.h"
+#include "common/raster.h"
+#include "common/virtualclock.h"
+#include "game/form.h"
+#include "headless/driver.h"
 
 namespace farvane::replay {
 namespace {
@@ -58,7 +62,7 @@ TEST(ReplayErrors, MessagesNameTheFileAsGiven)
     std::ostringstream out;
     std::ostringstream err;
     EXPECT_EQ(runScriptFile(path, in, out, err).exitStatus, 2);
-    EXPECT_EQ(err.str(), path + ":3: unknown command \"jump\"; expected wait, tick, key, menu, close or dump\n");
+    EXPECT_EQ(err.str(), path + ":3: unknown command \"jump\"; expected wait, tick, key, menu, close, close-at-box or dump\n");
     std::remove(path.c_str());
 }
 
@@ -173,6 +177,41 @@ TEST(ReplayEnd, QuitWritesTheEndLineAndRunsNothingMore)
 TEST(ReplayEnd, CloseEndsTheProgramLikeQuit)
 {
     EXPECT_EQ(replayOf("wait 7\nclose\nclose\ndump\n").out, "{\"end\": {\"t\": 7}}\n");
+}
+
+// Closed on the box, the program ends there: the scene --screenshot draws is the one the box came
+// up over, not the one the rest of that tick would have left.
+TEST(ReplayEnd, CloseAtBoxEndsWithTheSceneTheBoxCameUpOver)
+{
+    struct Capture : Host {
+        const Veskara* form = nullptr;
+        std::optional<Scene> atBox;
+        void MsgBox(std::string_view, std::string_view) override
+        {
+            if (!atBox)
+                atBox.emplace(*form);
+        }
+        void End() override {}
+    } host;
+    Veskara form(host);
+    host.form = &form;
+    form.Form_Load();
+    VirtualClock clock(form);
+    form.mnuStart_Click();
+    clock.sync();
+    clock.advanceTo(6600);
+    ASSERT_TRUE(host.atBox.has_value());
+
+    const Replay replay = replayOf("menu mnuStart\nclose-at-box\nwait 10000\ndump\n");
+    EXPECT_EQ(replay.out, "{\"msgbox\": {\"prompt\": \"You Lose!\", \"title\": \"Muahahahaa\"}}\n{\"end\": {\"t\": 6600}}\n");
+    ASSERT_TRUE(replay.result.finalScene.has_value());
+    auto pixels = [](const Scene& scene) {
+        FrameBuffer frame;
+        rasterize(scene, frame);
+        return std::vector<std::uint32_t>(frame.pixels(), frame.pixels() + frame.stride() * frame.height());
+    };
+    EXPECT_TRUE(pixels(*replay.result.finalScene) == pixels(*host.atBox));
+    EXPECT_FALSE(pixels(*replay.result.finalScene) == pixels(form)) << "the rest of the tick changes the scene";
 }
 
 TEST(ReplayKey, ArrowKeysSteerOnlyWhileTheGameRuns)

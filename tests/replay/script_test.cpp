@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "common/script.h"
+#include "common/scriptwriter.h"
 
 namespace farvane::replay {
 namespace {
@@ -93,13 +94,13 @@ TEST(ScriptReader, AnEmptyScriptHasNoCommands)
 TEST(ScriptReader, ACarriageReturnNotBeforeLfIsPartOfTheWord)
 {
     EXPECT_EQ(failure("dump\rdump\n").message,
-              "unknown command \"dump\\x0ddump\"; expected wait, tick, key, menu, close or dump");
-    EXPECT_EQ(failure("dump\r").message, "unknown command \"dump\\x0d\"; expected wait, tick, key, menu, close or dump");
+              "unknown command \"dump\\x0ddump\"; expected wait, tick, key, menu, close, close-at-box or dump");
+    EXPECT_EQ(failure("dump\r").message, "unknown command \"dump\\x0d\"; expected wait, tick, key, menu, close, close-at-box or dump");
 }
 
 TEST(ScriptReader, NamesAreCaseSensitive)
 {
-    EXPECT_EQ(failure("Dump\n").message, "unknown command \"Dump\"; expected wait, tick, key, menu, close or dump");
+    EXPECT_EQ(failure("Dump\n").message, "unknown command \"Dump\"; expected wait, tick, key, menu, close, close-at-box or dump");
     EXPECT_EQ(failure("tick timer1\n").message, "tick: unknown timer \"timer1\"; expected Timer1 or Timer2");
     EXPECT_EQ(failure("menu mnustart\n").message,
               "menu: unknown entry \"mnustart\"; expected mnuStart, mnuRestart, mnuQuit, mnuHow or mnuAbout");
@@ -109,7 +110,7 @@ TEST(ScriptErrors, UnknownCommandNamesTheFirstBadLine)
 {
     const ScriptError error = failure("dump\n\n# x\nwait 5\nkey 37\ndump\njump 3\nfly\n");
     EXPECT_EQ(error.line, 7u);
-    EXPECT_EQ(error.message, "unknown command \"jump\"; expected wait, tick, key, menu, close or dump");
+    EXPECT_EQ(error.message, "unknown command \"jump\"; expected wait, tick, key, menu, close, close-at-box or dump");
 }
 
 TEST(ScriptErrors, MissingArguments)
@@ -256,11 +257,73 @@ TEST(ScriptLines, AreReadInPiecesWithBoundedMemory)
 TEST(ScriptLines, NulAndOtherBytesAreQuotedInTheMessage)
 {
     const std::string nul("du\0mp\n", 6);
-    EXPECT_EQ(failure(nul).message, "unknown command \"du\\x00mp\"; expected wait, tick, key, menu, close or dump");
+    EXPECT_EQ(failure(nul).message, "unknown command \"du\\x00mp\"; expected wait, tick, key, menu, close, close-at-box or dump");
     EXPECT_EQ(failure("wait \xff\"\\\n").message,
               "wait: MS \"\\xff\\\"\\\\\" is not a number; expected decimal digits with an optional leading -");
-    EXPECT_EQ(failure("dump\f\n").message, "unknown command \"dump\\x0c\"; expected wait, tick, key, menu, close or dump")
+    EXPECT_EQ(failure("dump\f\n").message, "unknown command \"dump\\x0c\"; expected wait, tick, key, menu, close, close-at-box or dump")
         << "only spaces and tabs separate words";
+}
+
+// Every kind of command, at the edges of its ranges, reads back from its own line unchanged.
+TEST(ScriptLanguage, EveryCommandRoundTripsThroughFormatAndParse)
+{
+    auto make = [](CommandKind kind, std::int64_t amount = 0, std::int16_t shift = 0, TimerName timer = TimerName::Timer1,
+                   MenuName menu = MenuName::mnuStart) {
+        Command c;
+        c.kind = kind;
+        c.amount = amount;
+        c.shift = shift;
+        c.timer = timer;
+        c.menu = menu;
+        return c;
+    };
+    const Command table[] = {
+        make(CommandKind::Wait, 0),
+        make(CommandKind::Wait, 2147483647),
+        make(CommandKind::Tick, 1, 0, TimerName::Timer1),
+        make(CommandKind::Tick, 1000000000, 0, TimerName::Timer2),
+        make(CommandKind::Key, -32768, 0),
+        make(CommandKind::Key, 32767, 7),
+        make(CommandKind::Menu, 0, 0, TimerName::Timer1, MenuName::mnuStart),
+        make(CommandKind::Menu, 0, 0, TimerName::Timer1, MenuName::mnuRestart),
+        make(CommandKind::Menu, 0, 0, TimerName::Timer1, MenuName::mnuQuit),
+        make(CommandKind::Menu, 0, 0, TimerName::Timer1, MenuName::mnuHow),
+        make(CommandKind::Menu, 0, 0, TimerName::Timer1, MenuName::mnuAbout),
+        make(CommandKind::Close),
+        make(CommandKind::CloseAtBox),
+        make(CommandKind::Dump),
+    };
+    for (const Command& command : table) {
+        const std::string line = formatCommand(command);
+        Command back;
+        std::string message;
+        EXPECT_TRUE(parseLine(line, back, message)) << line << ": " << message;
+        EXPECT_EQ(back, command) << line;
+    }
+    Command none;
+    std::string message = "stale";
+    EXPECT_FALSE(parseLine("  # a comment", none, message));
+    EXPECT_EQ(message, "") << "a comment is no error";
+}
+
+TEST(ScriptWriter, LeavesOutZeroWaitsAndSplitsOverlongOnes)
+{
+    ScriptWriter writer;
+    std::string text;
+    Command menu;
+    menu.kind = CommandKind::Menu;
+    Command key;
+    key.kind = CommandKind::Key;
+    key.amount = 37;
+    Command close;
+    close.kind = CommandKind::Close;
+    writer.append(text, 0, menu);
+    writer.append(text, 600, key);
+    writer.append(text, 600, key);
+    writer.appendWaitUntil(text, 600);
+    writer.append(text, 600 + 2147483647ULL + 5, close);
+    EXPECT_EQ(text, "menu mnuStart\nwait 600\nkey 37 0\nkey 37 0\nwait 2147483647\nwait 5\nclose\n");
+    EXPECT_EQ(writer.written(), 600 + 2147483647ULL + 5);
 }
 
 } // namespace

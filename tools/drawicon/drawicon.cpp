@@ -21,7 +21,8 @@
 
 namespace {
 
-constexpr std::array IconSizes{48, 128, 256};
+// Every size a desktop asks the hicolor theme for, 16 px in a menu to 256 px in a launcher.
+constexpr std::array IconSizes{16, 22, 24, 32, 48, 64, 128, 256};
 constexpr int SvgSize = 256;    // the scalable icon uses the geometry of the largest PNG
 constexpr double FigureFill = 0.8; // share of the icon's width the vehicle spans
 
@@ -79,6 +80,8 @@ struct Placed {
     std::array<Segment, 4> joins;
     QColor colour;
     double cornerRadius = 0;
+    int cell = 0; // pixels a grid cell
+    int span = 0; // the stroked figure's width in pixels
 };
 
 template <typename Visit>
@@ -119,6 +122,8 @@ Placed place(const Figure& figure, int size)
     placed.pen = 2 * std::max(1, static_cast<int>(std::lround(size / 56.0)));
     placed.cornerRadius = size / 8.0;
     const int cell = std::max(1, static_cast<int>(std::lround(size * FigureFill / cellsWide)));
+    placed.cell = cell;
+    placed.span = cell * cellsWide + placed.pen;
     // Centre the stroked figure; a pen centre half a pen inside a whole pixel keeps edges sharp.
     const double half = placed.pen / 2.0;
     const double left = std::floor((size - cell * cellsWide - placed.pen) / 2.0) + half;
@@ -190,7 +195,14 @@ int main(int argc, char** argv)
     const Figure figure = vehicle();
     for (const int size : IconSizes) {
         const QString path = dir + QStringLiteral("/farvane-%1.png").arg(size);
-        if (!render(place(figure, size)).save(path, "PNG")) {
+        // With no more pixels a cell than the pen is wide the lines run into each other (and at 16 px
+        // the figure would not even fit): such a size is the figure drawn twice as large, shrunk.
+        const Placed placed = place(figure, size);
+        const QImage image = placed.cell > placed.pen && placed.span <= size * 9 / 10
+                                 ? render(placed)
+                                 : render(place(figure, 2 * size))
+                                       .scaled(size, size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        if (!image.save(path, "PNG")) {
             std::fprintf(stderr, "farvane-drawicon: cannot write %s\n", qPrintable(path));
             return 1;
         }

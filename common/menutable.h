@@ -1,25 +1,26 @@
-// Stand-in for the shared menu table until it lands.
+// The menu entries every host offers, and the one rule for choosing them.
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <string_view>
 
-#include "common/script.h"
 #include "game/form.h"
 
 namespace farvane {
 
-using replay::MenuName;
+enum class MenuName : std::uint8_t { mnuStart, mnuRestart, mnuQuit, mnuHow, mnuAbout };
 
 struct MenuItem {
     MenuName name;
-    std::string_view id;
-    MenuEntry Scene::*entry;
-    MenuEntry Scene::*parentMenu;
+    std::string_view id;          // "mnuStart" ...
+    MenuEntry Scene::*entry;      // the entry's own Enabled and Caption
+    MenuEntry Scene::*parentMenu; // &Scene::mnuFile or &Scene::mnuHelp
     void (Veskara::*click)();
 };
 
+// In menu-bar order, indexed by MenuName.
 inline constexpr std::array<MenuItem, 5> MenuItems{{
     {MenuName::mnuStart, "mnuStart", &Scene::mnuStart, &Scene::mnuFile, &Veskara::mnuStart_Click},
     {MenuName::mnuRestart, "mnuRestart", &Scene::mnuRestart, &Scene::mnuFile, &Veskara::mnuRestart_Click},
@@ -28,20 +29,12 @@ inline constexpr std::array<MenuItem, 5> MenuItems{{
     {MenuName::mnuAbout, "mnuAbout", &Scene::mnuAbout, &Scene::mnuHelp, &Veskara::mnuAbout_Click},
 }};
 
-inline const MenuItem& menuItem(MenuName name) { return MenuItems[static_cast<std::size_t>(name)]; }
+const MenuItem& menuItem(MenuName name);
+std::optional<MenuName> menuByName(std::string_view id);
 
-inline bool canChoose(const Scene& scene, MenuName name)
-{
-    const MenuItem& item = menuItem(name);
-    return (scene.*item.entry).Enabled && (scene.*item.parentMenu).Enabled;
-}
-
-inline bool choose(Veskara& form, MenuName name)
-{
-    if (!canChoose(form, name))
-        return false;
-    (form.*menuItem(name).click)();
-    return true;
-}
+// The rule: an entry works only when it and its menu are enabled.
+bool canChoose(const Scene& scene, MenuName name);
+// Runs the entry's Click when canChoose; returns whether it ran.
+bool choose(Veskara& form, MenuName name);
 
 } // namespace farvane

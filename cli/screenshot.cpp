@@ -1,0 +1,39 @@
+// --screenshot: the shared rasterizer draws the scene, libpng encodes it, written beside the target and renamed over it.
+#include "cli/screenshot.h"
+
+#include <iostream>
+
+#include "common/atomicfile.h"
+#include "common/png.h"
+#include "common/raster.h"
+
+namespace farvane {
+
+bool isPngPath(std::string_view path)
+{
+    constexpr std::string_view Suffix = ".png";
+    if (path.size() < Suffix.size())
+        return false;
+    const std::string_view tail = path.substr(path.size() - Suffix.size());
+    for (std::size_t i = 0; i < Suffix.size(); ++i) {
+        const char c = tail[i];
+        if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) != Suffix[i])
+            return false;
+    }
+    return true;
+}
+
+bool saveScreenshot(const Scene& scene, const std::string& path)
+{
+    FrameBuffer frame(1.0);
+    rasterize(scene, frame);
+    std::string png;
+    std::string reason;
+    if (!encodePng(frame, png, reason) || !writeFileAtomically(path, png, reason)) {
+        std::cerr << "farvane: cannot write " << path << ": " << reason << "\n";
+        return false;
+    }
+    return true;
+}
+
+} // namespace farvane

@@ -1,0 +1,146 @@
+// Draws the labels' characters from DejaVu Sans Mono with Qt, exactly as the window once drew them
+// at run time, and writes them as a C++ source of coverage bytes (common/glyphatlas_data.cpp).
+// Usage: farvane-glyphatlas FONT.ttf OUT.cpp
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <QFont>
+#include <QFontDatabase>
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+
+#include "common/glyphatlas.h"
+
+namespace {
+
+constexpr int FontPixelSize = 13; // DejaVu Sans Mono advances 7.8 pixels at this size: fits a cell
+
+struct Glyph {
+    int x = 0, y = 0, width = 0, height = 0;
+    std::vector<unsigned char> coverage;
+};
+
+// Draws every character in white at `ratio` and reads its coverage back. White premultiplied
+// is (a, a, a, a), so the alpha alone says everything the pixels held; anything else is refused.
+bool drawAtlas(const QString& family, int ratio, std::vector<Glyph>& glyphs)
+{
+    const int cellWidth = farvane::CellWidth * ratio;
+    const int cellHeight = farvane::LineHeight * ratio;
+    QImage image(farvane::GlyphCount * cellWidth, cellHeight, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QFont font(family);
+    font.setStyleHint(QFont::TypeWriter);
+    font.setPixelSize(FontPixelSize * ratio);
+    font.setWeight(QFont::Normal);
+    QPainter painter(&image);
+    painter.setFont(font);
+    painter.setPen(QColor::fromRgb(0xFFFFFFFF));
+    // The text starts at the label's top edge: the ascent above the baseline fills the cell's top.
+    const int baseline = QFontMetrics(font).ascent();
+    for (int i = 0; i < farvane::GlyphCount; ++i)
+        painter.drawText(QPoint(i * cellWidth, baseline), QString(QChar(farvane::FirstGlyph + i)));
+    painter.end();
+
+    for (int i = 0; i < farvane::GlyphCount; ++i) {
+        int left = cellWidth, top = cellHeight, right = -1, bottom = -1;
+        for (int y = 0; y < cellHeight; ++y) {
+            const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y)) + i * cellWidth;
+            for (int x = 0; x < cellWidth; ++x) {
+                const QRgb p = row[x];
+                if (qRed(p) != qAlpha(p) || qGreen(p) != qAlpha(p) || qBlue(p) != qAlpha(p)) {
+                    std::cerr << "farvane-glyphatlas: a white glyph pixel is not (a, a, a, a)\n";
+                    return false;
+                }
+                if (qAlpha(p) != 0) {
+                    left = std::min(left, x);
+                    right = std::max(right, x);
+                    top = std::min(top, y);
+                    bottom = std::max(bottom, y);
+                }
+            }
+        }
+        Glyph glyph;
+        if (right >= 0) {
+            glyph = Glyph{left, top, right - left + 1, bottom - top + 1, {}};
+            for (int y = top; y <= bottom; ++y) {
+                const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y)) + i * cellWidth;
+                for (int x = left; x <= right; ++x)
+                    glyph.coverage.push_back(static_cast<unsigned char>(qAlpha(row[x])));
+            }
+        }
+        glyphs.push_back(std::move(glyph));
+    }
+    return true;
+}
+
+void writeAtlas(std::ostream& out, int ratio, const std::vector<Glyph>& glyphs)
+{
+    const std::string suffix = std::to_string(ratio);
+    out << "\nconstexpr std::uint8_t Coverage" << suffix << "[] = {";
+    int column = 0;
+    for (const Glyph& glyph : glyphs) {
+        for (const unsigned char c : glyph.coverage) {
+            if (column++ % 24 == 0)
+                out << "\n   ";
+            out << ' ' << int(c) << ',';
+        }
+    }
+    out << "\n};\n\n} // namespace\n\nconst GlyphAtlas GlyphAtlasRatio" << suffix << "{\n    " << ratio << ", "
+        << farvane::CellWidth * ratio << ", " << farvane::LineHeight * ratio << ",\n    {{";
+    std::size_t offset = 0;
+    for (std::size_t i = 0; i < glyphs.size(); ++i) {
+        const Glyph& g = glyphs[i];
+        out << (i % 4 == 0 ? "\n        " : " ") << '{' << g.x << ", " << g.y << ", " << g.width << ", " << g.height
+            << ", " << offset << "},";
+        offset += g.coverage.size();
+    }
+    out << "\n    }},\n    Coverage" << suffix << ",\n};\n";
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 3) {
+        std::cerr << "usage: farvane-glyphatlas FONT.ttf OUT.cpp\n";
+        return 2;
+    }
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    const int id = QFontDatabase::addApplicationFont(QString::fromLocal8Bit(argv[1]));
+    const QStringList families = id < 0 ? QStringList() : QFontDatabase::applicationFontFamilies(id);
+    if (families.isEmpty()) {
+        std::cerr << "farvane-glyphatlas: cannot load the font " << argv[1] << "\n";
+        return 1;
+    }
+
+    std::ostringstream out;
+    out << "// Generated by tools/glyphatlas from DejaVu Sans Mono (" << FontPixelSize
+        << " px at ratio 1): do not edit.\n"
+           "// Regenerate with: cmake --build BUILD --target glyphatlas\n"
+           "#include \"common/glyphatlas.h\"\n\nnamespace farvane {\n";
+    for (const int ratio : {1, 2}) {
+        std::vector<Glyph> glyphs;
+        if (!drawAtlas(families.first(), ratio, glyphs))
+            return 1;
+        out << "\nnamespace {\n";
+        writeAtlas(out, ratio, glyphs);
+    }
+    out << "\n} // namespace farvane\n";
+
+    std::ofstream file(argv[2], std::ios::binary | std::ios::trunc);
+    file << out.str();
+    file.close();
+    if (!file) {
+        std::cerr << "farvane-glyphatlas: cannot write " << argv[2] << "\n";
+        return 1;
+    }
+    return 0;
+}
