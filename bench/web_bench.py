@@ -23,6 +23,11 @@ TICK_RUNS = 9
 TICKS = 2_000_000
 
 
+def chromium_binary():
+    """Debian's Chromium itself, not the shell script in front of it."""
+    return '/usr/lib/chromium/chromium' if os.path.exists('/usr/lib/chromium/chromium') else shutil.which('chromium')
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument('--site', required=True)
@@ -36,7 +41,7 @@ def main():
                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     profile = tempfile.mkdtemp(prefix='farvane-web-bench-')
     options = webdriver.ChromeOptions()
-    options.binary_location = '/usr/lib/chromium/chromium'
+    options.binary_location = chromium_binary()
     for flag in ('--headless=new', '--no-sandbox', '--disable-gpu', '--disable-background-networking',
                  '--disable-component-update', '--disable-sync', '--no-first-run', '--force-device-scale-factor=1',
                  '--window-size=900,800', '--user-data-dir=' + profile):

@@ -10,6 +10,7 @@ Ends with the line "web: N passed, N failed"; exits 1 when any check failed."""
 import argparse
 import base64
 import contextlib
+import json
 import os
 import shutil
 import socket
@@ -33,6 +34,11 @@ from selenium.webdriver.common.keys import Keys
 CHROMIUM_FLAGS = ['--headless=new', '--no-sandbox', '--disable-gpu', '--disable-background-networking',
                   '--disable-component-update', '--disable-sync', '--no-first-run',
                   '--force-device-scale-factor=1', '--window-size=900,800']
+
+
+def chromium_binary():
+    """Debian's Chromium itself, not the shell script in front of it."""
+    return '/usr/lib/chromium/chromium' if os.path.exists('/usr/lib/chromium/chromium') else shutil.which('chromium')
 
 
 def decode_png(data):
@@ -95,7 +101,6 @@ class Page:
 
     def state(self, key):
         """One value of the page's dump, e.g. "lblReady"."""
-        import json
         return json.loads(self.dump())['dump'][key]
 
     def click(self, element_id):
@@ -338,7 +343,7 @@ def main():
     checks = Checks(None, os.path.abspath(args.farvane), scratch)
     try:
         options = webdriver.ChromeOptions()
-        options.binary_location = shutil.which('chromium') and '/usr/lib/chromium/chromium'
+        options.binary_location = chromium_binary()
         for flag in CHROMIUM_FLAGS + ['--user-data-dir=' + os.path.join(scratch, 'profile')]:
             options.add_argument(flag)
         options.add_experimental_option('prefs', {'download.default_directory': downloads,
