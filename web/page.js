@@ -31,6 +31,7 @@ let busy = false;     // a call into the module is running, or waits for the box
 let ended = false;
 let hiddenSent = false;
 let boxOpened = null; // resolves the test's wait when a box comes up
+let ratio = window.devicePixelRatio || 1; // the ratio the module draws at
 
 function paint(pixels, width, height) {
   if (canvas.width !== width || canvas.height !== height) {
@@ -54,11 +55,12 @@ function refresh() {
   showMenus(module._farvane_state());
 }
 
-function endGame() {
+function endGame(reason) {
   if (ended) return;
   ended = true;
   closeMenus();
   canvas.hidden = true;
+  if (reason) endedNote.textContent = reason;
   endedNote.hidden = false;
   for (const control of [...entries, fileTitle, helpTitle]) control.disabled = true;
 }
@@ -70,9 +72,14 @@ function run(name, ...args) {
   busy = true;
   return module.ccall(name, 'number', args.map(() => 'number'), args, { async: true }).then((result) => {
     busy = false;
+    followPixelRatio();
     sendHidden();
     refresh();
     return result;
+  }, (error) => {
+    // A fault inside the module: the page says so rather than freeze.
+    endGame(`The game stopped on an error: ${error}`);
+    throw error;
   });
 }
 
@@ -176,19 +183,14 @@ function listen() {
   });
   document.addEventListener('visibilitychange', sendHidden);
   saveButton.addEventListener('click', saveRecording);
-  watchPixelRatio();
 }
 
-// The backing store follows the device's pixel ratio (a zoom or another screen changes it).
-function watchPixelRatio() {
-  const ratio = window.devicePixelRatio || 1;
-  matchMedia(`(resolution: ${ratio}dppx)`).addEventListener('change', () => {
-    if (module) {
-      module._farvane_set_ratio(window.devicePixelRatio || 1);
-      if (!busy) refresh();
-    }
-    watchPixelRatio();
-  }, { once: true });
+// The backing store follows the device's pixel ratio: a zoom or another screen changes it. Looked
+// at after every event and frame, when the module is free to draw anew.
+function followPixelRatio() {
+  if ((window.devicePixelRatio || 1) === ratio) return;
+  ratio = window.devicePixelRatio || 1;
+  module._farvane_set_ratio(ratio);
 }
 
 // The game played so far, up to now, as a script that `farvane --script` replays.
@@ -248,7 +250,7 @@ async function start() {
     endedNote.hidden = false;
     throw error;
   }
-  module._farvane_load(now(), window.devicePixelRatio || 1);
+  module._farvane_load(now(), ratio);
   refresh();
   listen();
   saveButton.disabled = false;
