@@ -34,7 +34,7 @@ public:
     // Runs every tick due by `now`. May show the box.
     void runDueTicks(RealMillis now);
     // A key-down of the page (37 Left, 39 Right, any other code ignored by the game); shift mask
-    // Shift 1, Ctrl 2, Alt 4. Returns whether the form took it.
+    // Shift 1, Ctrl 2, Alt 4. False when no event can run now (the game ended, the tab hidden).
     bool key(RealMillis now, std::int16_t code, std::int16_t shift);
     // A menu entry; as on the desktop it does nothing unless the shared menu rule lets it run.
     bool menu(RealMillis now, MenuName entry);
