@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the benchmarks and the timing probe and runs them all: medians of 5 repetitions, then
-# 10 s of real play in the window. Usage: bench.sh [--instructions]
+# 10 s of real play in the window, then the browser page's figures in headless Chromium.
+# Usage: bench.sh [--instructions]
 #   --instructions  also counts the instructions of one game tick and one key press (callgrind):
 #                   a figure that, unlike a time, does not move when the machine is busy.
 set -euo pipefail
@@ -11,7 +12,7 @@ export QT_QPA_PLATFORM=offscreen
 build=build-bench
 
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFARVANE_BENCHMARKS=ON >/dev/null
-cmake --build "$build" --target core_bench paint_bench replay_bench timingprobe -j "$(nproc)"
+cmake --build "$build" --target core_bench paint_bench replay_bench timingprobe web_tick_bench -j "$(nproc)"
 
 repeat=(--benchmark_repetitions=5 --benchmark_report_aggregates_only=true --benchmark_display_aggregates_only=true)
 for program in core_bench paint_bench replay_bench; do
@@ -21,6 +22,10 @@ done
 
 echo "== timingprobe"
 "$build/bench/timingprobe" --seconds 10 --startups 5 2>/dev/null
+
+echo "== web page (headless Chromium)"
+scripts/web.sh --build-only
+/usr/bin/python3 bench/web_bench.py --site build-web/site --native "$build/web/web_tick_bench"
 
 if [ "${1:-}" = "--instructions" ]; then
   echo "== instructions per call (callgrind)"

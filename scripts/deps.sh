@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
-# Installs the Debian packages the game needs, when they are missing. Usage: deps.sh build|test|package
+# Installs the Debian packages the game needs, when they are missing. Usage: deps.sh build|web|test|package
 set -euo pipefail
 
 build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev libpng-dev fonts-dejavu-core)
@@ -11,9 +11,10 @@ test_packages=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-d
 
 case "${1:-build}" in
   build) wanted=("${build_packages[@]}") ;;
-  test) wanted=("${build_packages[@]}" "${test_packages[@]}") ;;
+  web) wanted=("${web_packages[@]}") ;;
+  test) wanted=("${build_packages[@]}" "${test_packages[@]}" "${web_packages[@]}" "${web_test_packages[@]}") ;;
   package) wanted=("${build_packages[@]}" "${package_packages[@]}") ;;
-  *) echo "usage: $0 build|test|package" >&2; exit 2 ;;
+  *) echo "usage: $0 build|web|test|package" >&2; exit 2 ;;
 esac
 
 missing=()

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the game with every test (installing what it needs) and runs them all: once as a normal
 # build, once under AddressSanitizer and UndefinedBehaviorSanitizer, once with clang and libc++
-# without the Qt window, then a one-minute fuzz run of the script reader and driver. Prints CTest's summary for each build; fails if any part fails.
+# without the Qt window, the browser page in headless Chromium, then a one-minute fuzz run of the
+# script reader and driver. Prints CTest's summary for each build; fails if any part fails.
 #
 # Longer runs, by hand:
 #   FARVANE_SOAK_EVENTS=5000000 build-test/tests/soak/soak_tests      (a few minutes; any seed via
@@ -48,6 +49,21 @@ run_build asan build-asan
 # Everything but the Qt host with clang's own C++ library, as the browser build's toolchain has it.
 run_build libcxx build-libcxx
 
+# The browser page: built with emscripten into build-web/, played in headless Chromium and
+# compared with what build-test's farvane draws and dumps for the same events. Debian's python3,
+# which has Debian's Selenium, whatever other python comes first on the PATH.
+echo "==== build-web: build and browser tests"
+rm -f build-web/web.log
+if scripts/web.sh --build-only; then
+  /usr/bin/python3 tests/web/page_test.py --site build-web/site --farvane build-test/farvane 2>&1 |
+    tee build-web/web.log
+  [ "${PIPESTATUS[0]}" -eq 0 ] || failed+=("build-web (tests)")
+  summaries+=("build-web: $(grep -E '^web: ' build-web/web.log | tail -n 1)")
+else
+  failed+=("build-web (build)")
+  summaries+=("build-web: build failed")
+fi
+
 # The fuzzer: its own clang build with libFuzzer, a minute from the seed corpus into a scratch
 # directory, so the checked-in corpus stays as it is.
 echo "==== build-fuzz: configure, build and a one-minute run"
@@ -71,7 +87,7 @@ rm -rf "$fuzz_corpus"
 
 echo "==== summary"
 printf '%s\n' "${summaries[@]}"
-# One closing count over the three CTest runs: "N passed, N failed".
+# One closing count over the three CTest runs and the browser tests: "N passed, N failed".
 total=0 bad=0
 for log in build-test/ctest.log build-asan/ctest.log build-libcxx/ctest.log; do
   line=$(grep -E 'tests failed out of' "$log" 2>/dev/null | tail -n 1)
@@ -79,6 +95,12 @@ for log in build-test/ctest.log build-asan/ctest.log build-libcxx/ctest.log; do
   total=$((total + $(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$line")))
   bad=$((bad + $(sed -E 's/.* ([0-9]+) tests failed.*/\1/' <<<"$line")))
 done
+if line=$(grep -E '^web: [0-9]+ passed, [0-9]+ failed' build-web/web.log 2>/dev/null | tail -n 1); then
+  passed=$(sed -E 's/^web: ([0-9]+) passed.*/\1/' <<<"$line")
+  web_bad=$(sed -E 's/.* ([0-9]+) failed$/\1/' <<<"$line")
+  total=$((total + passed + web_bad))
+  bad=$((bad + web_bad))
+fi
 if [ ${#failed[@]} -gt 0 ]; then
   echo "FAILED: ${failed[*]}"
   echo "tests: $((total - bad)) passed, $bad failed"

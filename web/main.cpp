@@ -1,0 +1,77 @@
+// The page's entry points: the JavaScript module (page.js) calls these with the browser's clock
+// and input, and shows the box through Module.showBox, which the tick waits for.
+#include <emscripten.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "web/tickbench.h"
+#include "web/webgame.h"
+
+namespace {
+
+// Suspends the tick (Asyncify) until the page's <dialog> is answered; returns the real time then.
+// Nothing may call into the module while it waits, so the picture and the menus to show under
+// the box come along.
+EM_ASYNC_JS(double, showBoxAndWait,
+            (const char* prompt, int promptBytes, const char* title, int titleBytes, const void* pixels, int width,
+             int height, int menuState),
+            {
+                return await Module.showBox(UTF8ToString(prompt, promptBytes), UTF8ToString(title, titleBytes),
+                                            {pixels : pixels, width : width, height : height, menuState : menuState});
+            });
+
+std::unique_ptr<farvane::WebGame> game;
+std::string text; // the last string handed out; valid until the next call that returns one
+
+const char* handOut(std::string value)
+{
+    text = std::move(value);
+    return text.c_str();
+}
+
+} // namespace
+
+extern "C" {
+
+EMSCRIPTEN_KEEPALIVE void farvane_load(double now, double devicePixelRatio)
+{
+    game = std::make_unique<farvane::WebGame>(now, devicePixelRatio, [](std::string_view prompt, std::string_view title) {
+        return showBoxAndWait(prompt.data(), static_cast<int>(prompt.size()), title.data(),
+                              static_cast<int>(title.size()), game->frame().pixels(), game->frame().width(),
+                              game->frame().height(), game->menuState());
+    });
+}
+
+EMSCRIPTEN_KEEPALIVE void farvane_frame(double now) { game->runDueTicks(now); }
+
+EMSCRIPTEN_KEEPALIVE int farvane_key(double now, int code, int shift)
+{
+    return game->key(now, static_cast<std::int16_t>(code), static_cast<std::int16_t>(shift)) ? 1 : 0;
+}
+
+EMSCRIPTEN_KEEPALIVE int farvane_menu(double now, int entry)
+{
+    if (entry < 0 || entry >= static_cast<int>(farvane::MenuItems.size()))
+        return 0;
+    return game->menu(now, farvane::MenuItems[static_cast<std::size_t>(entry)].name) ? 1 : 0;
+}
+
+EMSCRIPTEN_KEEPALIVE void farvane_hidden(double now, int hidden) { game->setHidden(now, hidden != 0); }
+
+EMSCRIPTEN_KEEPALIVE int farvane_state() { return game->menuState(); }
+
+// The picture's RGBA bytes when it changed since the last call, else null.
+EMSCRIPTEN_KEEPALIVE const std::uint32_t* farvane_render() { return game->render() ? game->frame().pixels() : nullptr; }
+EMSCRIPTEN_KEEPALIVE int farvane_width() { return game->frame().width(); }
+EMSCRIPTEN_KEEPALIVE int farvane_height() { return game->frame().height(); }
+EMSCRIPTEN_KEEPALIVE void farvane_set_ratio(double devicePixelRatio) { game->setDevicePixelRatio(devicePixelRatio); }
+
+EMSCRIPTEN_KEEPALIVE const char* farvane_recording() { return handOut(game->recording()); }
+EMSCRIPTEN_KEEPALIVE const char* farvane_dump() { return handOut(game->dump()); }
+EMSCRIPTEN_KEEPALIVE double farvane_virtual_now() { return static_cast<double>(game->virtualNow()); }
+
+EMSCRIPTEN_KEEPALIVE double farvane_tick_nanos(double ticks) { return farvane::tickNanos(static_cast<std::int64_t>(ticks)); }
+
+} // extern "C"
