@@ -15,11 +15,11 @@
 #include <QMenuBar>
 #include <QPaintEvent>
 #include <QPainter>
-#include <QRegion>
 #include <QWindow>
 
 #include "common/raster.h"
 #include "common/scenediff.h"
+#include "desktop/framepaint.h"
 #include "common/script.h"
 #include "desktop/icon.h"
 #include "desktop/recorder.h"
@@ -60,12 +60,8 @@ public:
     void sceneChanged()
     {
         const std::vector<PixelRect>& rects = changes.since(scene);
-        if (rects.empty())
-            return;
-        QRegion region;
-        for (const PixelRect& rect : rects)
-            region += QRect(rect.x, rect.y, rect.width, rect.height);
-        update(region);
+        if (!rects.empty())
+            update(changedRegion(rects));
     }
 
 protected:
@@ -81,22 +77,8 @@ protected:
             if (event->region() != QRegion(rect()))
                 update();
         }
-        QImage image(reinterpret_cast<uchar*>(frame->pixels()), frame->width(), frame->height(),
-                     static_cast<qsizetype>(frame->stride()) * 4, QImage::Format_RGB32);
-        image.setDevicePixelRatio(ratio);
         QPainter painter(this);
-        painter.setCompositionMode(QPainter::CompositionMode_Source);
-        for (const QRect& asked : event->region()) {
-            // One logical pixel more on every side: at a fractional ratio Qt may round the region
-            // it repaints outward, and every device pixel it shows must be this frame's.
-            const QRect dirty = asked.adjusted(-1, -1, 1, 1).intersected(rect());
-            const PixelRect logical{dirty.x(), dirty.y(), dirty.width(), dirty.height()};
-            if (!fresh)
-                rasterize(scene, *frame, logical);
-            const PixelRect device = frame->deviceRect(logical);
-            painter.drawImage(QPointF(device.x / ratio, device.y / ratio), image,
-                              QRectF(device.x, device.y, device.width, device.height));
-        }
+        paintRegion(painter, scene, *frame, event->region(), fresh);
     }
 
 private:
