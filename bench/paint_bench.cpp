@@ -144,6 +144,7 @@ void BM_RepaintChanged(benchmark::State& state)
     farvane::rasterize(frames.back(), frame);
     std::size_t next = 0;
     double area = 0;
+    double rects = 0;
     for (auto _ : state) {
         const farvane::Scene& scene = frames[next];
         const QRegion region = farvane::changedRegion(changes.since(scene));
@@ -151,9 +152,11 @@ void BM_RepaintChanged(benchmark::State& state)
         farvane::paintRegion(painter, scene, frame, region);
         for (const QRect& rect : region)
             area += rect.width() * rect.height();
+        rects += region.rectCount();
         next = (next + 1) % frames.size();
     }
     state.counters["logical_px_per_frame"] = benchmark::Counter(area, benchmark::Counter::kAvgIterations);
+    state.counters["rects_per_frame"] = benchmark::Counter(rects, benchmark::Counter::kAvgIterations);
 }
 BENCHMARK(BM_RepaintChanged)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
 

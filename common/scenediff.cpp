@@ -116,29 +116,82 @@ std::size_t elementsOf(const Scene& scene, std::array<ElementRef, MaxElements>& 
     return count;
 }
 
-void addChange(std::vector<PixelRect>& rects, const PixelRect& before, const PixelRect& after)
+void add(std::vector<PixelRect>& rects, const PixelRect& rect)
 {
-    const bool meet = !isEmpty(before) && !isEmpty(after) && before.x <= after.x + after.width &&
-                      after.x <= before.x + before.width && before.y <= after.y + after.height &&
-                      after.y <= before.y + before.height;
-    if (meet) {
-        const int left = std::min(before.x, after.x);
-        const int top = std::min(before.y, after.y);
-        rects.push_back(PixelRect{left, top, std::max(before.x + before.width, after.x + after.width) - left,
-                                  std::max(before.y + before.height, after.y + after.height) - top});
-        return;
+    if (!isEmpty(rect))
+        rects.push_back(rect);
+}
+
+long long areaOf(const PixelRect& rect) { return static_cast<long long>(rect.width) * rect.height; }
+
+PixelRect united(const PixelRect& a, const PixelRect& b)
+{
+    const int left = std::min(a.x, b.x);
+    const int top = std::min(a.y, b.y);
+    return PixelRect{left, top, std::max(a.x + a.width, b.x + b.width) - left,
+                     std::max(a.y + a.height, b.y + b.height) - top};
+}
+
+// Every rectangle costs a pass of its own over the scene, a copy to the screen and a request to the
+// display server: two are drawn as one when that adds no more than this many pixels to draw.
+constexpr long long MergeSlack = 2048;
+
+// Takes two rectangles together while that draws little more, until no pair qualifies.
+void mergeNeighbours(std::vector<PixelRect>& rects)
+{
+    for (bool merged = true; merged;) {
+        merged = false;
+        for (std::size_t i = 0; i < rects.size(); ++i) {
+            for (std::size_t j = i + 1; j < rects.size(); ++j) {
+                const PixelRect both = united(rects[i], rects[j]);
+                if (areaOf(both) > areaOf(rects[i]) + areaOf(rects[j]) + MergeSlack)
+                    continue;
+                rects[i] = both;
+                rects[j] = rects.back();
+                rects.pop_back();
+                merged = true;
+                --j;
+            }
+        }
     }
-    if (!isEmpty(before))
-        rects.push_back(before);
-    if (!isEmpty(after))
-        rects.push_back(after);
 }
 
 template <typename Element>
 void compare(const Element& before, const Element& after, std::vector<PixelRect>& rects)
 {
-    if (!sameLook(before, after))
-        addChange(rects, footprint(before), footprint(after));
+    if (sameLook(before, after))
+        return;
+    add(rects, footprint(before));
+    add(rects, footprint(after));
+}
+
+// A shape draws only its outline, inside its box: the four sides of a large one, not the inside,
+// whose pixels belong to what lies under or over it.
+void addOutline(std::vector<PixelRect>& rects, const Shape& shape)
+{
+    if (!shape.Visible)
+        return;
+    const Box box = pixelBox(shape.Left, shape.Top, shape.Width, shape.Height);
+    const int thickness = std::max(1, shape.BorderWidth);
+    const long long width = static_cast<long long>(box.right) - box.left;
+    const long long height = static_cast<long long>(box.bottom) - box.top;
+    if (width <= 4 * thickness || height <= 4 * thickness || width * height <= MergeSlack) {
+        add(rects, inClient(box));
+        return;
+    }
+    for (const Box& side : {Box{box.left, box.top, box.right, box.top + thickness},
+                            Box{box.left, box.bottom - thickness, box.right, box.bottom},
+                            Box{box.left, box.top + thickness, box.left + thickness, box.bottom - thickness},
+                            Box{box.right - thickness, box.top + thickness, box.right, box.bottom - thickness}})
+        add(rects, inClient(side));
+}
+
+void compare(const Shape& before, const Shape& after, std::vector<PixelRect>& rects)
+{
+    if (sameLook(before, after))
+        return;
+    addOutline(rects, before);
+    addOutline(rects, after);
 }
 
 } // namespace
@@ -167,6 +220,7 @@ void changedRects(const Scene& drawn, const Scene& now, std::vector<PixelRect>& 
         else
             compare(*before[i].label, *after[i].label, rects);
     }
+    mergeNeighbours(rects);
 }
 
 const std::vector<PixelRect>& SceneChanges::since(const Scene& now)

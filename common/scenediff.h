@@ -16,9 +16,10 @@ PixelRect footprint(const Line& line);
 PixelRect footprint(const Label& label);
 
 // Sets `rects` to the logical-pixel rectangles that a frame showing `drawn` must draw again to show
-// `now`: the old and the new footprint of every element whose box, visibility, colour or caption
-// changed (one rectangle for both when they meet). None is empty; they may overlap. `rects` keeps
-// its storage, so a host that reuses it allocates nothing from frame to frame.
+// `now`: the old and the new place of every element whose box, visibility, colour, outline or
+// caption changed (for a large shape, the four sides of its outline, not the inside it leaves
+// alone); rectangles that lie close together come as one. None is empty; they may overlap.
+// `rects` keeps its storage, so a host that reuses it allocates nothing from frame to frame.
 void changedRects(const Scene& drawn, const Scene& now, std::vector<PixelRect>& rects);
 
 // The scene a host last asked to be drawn, and what changed since.
