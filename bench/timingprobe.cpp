@@ -435,7 +435,8 @@ std::optional<FrameCost> frameCostOnce(const char* self, const char* mode, int s
     int frames = 0;
     long long gameNs = 0;
     long long serverNs = 0;
-    if (!text || std::sscanf(text->c_str(), "frames %d game_ns %lld server_ns %lld", &frames, &gameNs, &serverNs) != 3 ||
+    if (!text ||
+        std::sscanf(text->c_str(), "frames %d game_ns %lld server_ns %lld", &frames, &gameNs, &serverNs) != 3 ||
         frames <= 0)
         return std::nullopt;
     return FrameCost{static_cast<double>(gameNs) / 1e6 / frames,

@@ -19,8 +19,8 @@
 
 #include "common/raster.h"
 #include "common/scenediff.h"
-#include "desktop/framepaint.h"
 #include "common/script.h"
+#include "desktop/framepaint.h"
 #include "desktop/icon.h"
 #include "desktop/recorder.h"
 

@@ -72,7 +72,8 @@ private slots:
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         const double ratio = view->devicePixelRatioF();
-        QCOMPARE(ratio, qEnvironmentVariableIsSet("QT_SCALE_FACTOR") ? qEnvironmentVariable("QT_SCALE_FACTOR").toDouble() : 1.0);
+        const QString scale = qEnvironmentVariable("QT_SCALE_FACTOR");
+        QCOMPARE(ratio, scale.isEmpty() ? 1.0 : scale.toDouble());
 
         int frames = 0;
         auto check = [&](const char* step) {
@@ -86,9 +87,9 @@ private slots:
             QPaintDevice* store = window.backingStore()->paintDevice();
             if (store->devType() != QInternal::Image)
                 qFatal("the backing store is no image on this platform");
-            const QImage shown = static_cast<QImage*>(store)
-                                     ->convertToFormat(QImage::Format_RGB32)
-                                     .copy(int(at.x() * ratio), int(at.y() * ratio), expected.width(), expected.height());
+            const QImage shown =
+                static_cast<QImage*>(store)->convertToFormat(QImage::Format_RGB32).copy(
+                    int(at.x() * ratio), int(at.y() * ratio), expected.width(), expected.height());
             ++frames;
             if (shown == expected)
                 return true;
@@ -156,18 +157,27 @@ private slots:
             std::function<void()> apply;
         };
         const Change changes[] = {
-            {"a caption that wraps a word onto the next line", [&] { form.lblReady.Caption = "Use the Left and Right arrow keys to avoid"; }},
-            {"the same caption one word shorter", [&] { form.lblReady.Caption = "Use the Left and Right arrow keys to"; }},
-            {"a framed, transparent, centred label", [&] { form.lblHigh.Framed = true; form.lblHigh.Opaque = false; form.lblHigh.Align = Alignment::Centre; }},
+            {"a caption that wraps a word onto the next line",
+             [&] { form.lblReady.Caption = "Use the Left and Right arrow keys to avoid"; }},
+            {"the same caption one word shorter",
+             [&] { form.lblReady.Caption = "Use the Left and Right arrow keys to"; }},
+            {"a framed, transparent, centred label",
+             [&] {
+                 form.lblHigh.Framed = true;
+                 form.lblHigh.Opaque = false;
+                 form.lblHigh.Align = Alignment::Centre;
+             }},
             {"a label moved half off the client area", [&] { form.lblHigh.Left = 6400; form.lblHigh.Top = -100; }},
             {"a thick outline", [&] { form.Obstacle[1] = Shape{1000, 2000, 900, 700, DarkRed, true, 4}; }},
             {"the outline thinner", [&] { form.Obstacle[1].BorderWidth = 1; }},
             {"a box narrower than a pixel", [&] { form.Obstacle[1].Width = 5; }},
             {"a colour", [&] { form.Player1.BorderColor = Red; }},
-            {"a line reaching out of the client area", [&] { form.Border[3] = Line{-200, 6000, 7000, -300, Green, true}; }},
+            {"a line reaching out of the client area",
+             [&] { form.Border[3] = Line{-200, 6000, 7000, -300, Green, true}; }},
             {"its end pixels moved", [&] { form.Border[3].X1 = 300; form.Border[3].Y2 = 14; }},
             {"the line hidden", [&] { form.Border[3].Visible = false; }},
-            {"a box over the right and bottom edges", [&] { form.BigObstacle[0] = Shape{6000, 6000, 3000, 3000, Brown, true, 1}; }},
+            {"a box over the right and bottom edges",
+             [&] { form.BigObstacle[0] = Shape{6000, 6000, 3000, 3000, Brown, true, 1}; }},
         };
         for (const Change& change : changes) {
             change.apply();
