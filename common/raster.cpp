@@ -86,6 +86,10 @@ public:
         return frame.order() == PixelOrder::Argb32 ? argb : toRgba8888(argb);
     }
 
+    // Whether nothing of the logical `box` lies in this call's part of the frame: an element inside
+    // such a box is left out whole (a clipped repaint draws few of them).
+    bool misses(const Box& box) const { return toDevice(box.intersected(ClientBox)).intersected(clip).empty(); }
+
     // Fills the logical pixels of `box` that lie in the client area.
     void fill(const Box& box, std::uint32_t argb)
     {
@@ -224,8 +228,9 @@ void drawOutline(Canvas& canvas, const Box& box, int thickness, std::uint32_t co
 
 void drawShape(Canvas& canvas, const Shape& shape)
 {
-    drawOutline(canvas, pixelBox(shape.Left, shape.Top, shape.Width, shape.Height), std::max(1, shape.BorderWidth),
-                toArgb(shape.BorderColor));
+    const Box box = pixelBox(shape.Left, shape.Top, shape.Width, shape.Height);
+    if (!canvas.misses(box))
+        drawOutline(canvas, box, std::max(1, shape.BorderWidth), toArgb(shape.BorderColor));
 }
 
 // Bresenham from end pixel to end pixel, both included. Pixels in a row along the line's major
@@ -237,6 +242,9 @@ void drawLine(Canvas& canvas, const Line& line)
     int y = toPixel(line.Y1);
     const int xEnd = toPixel(line.X2);
     const int yEnd = toPixel(line.Y2);
+    // The line stays inside the box of its end pixels.
+    if (canvas.misses(Box{std::min(x, xEnd), std::min(y, yEnd), std::max(x, xEnd) + 1, std::max(y, yEnd) + 1}))
+        return;
     const int dx = std::abs(xEnd - x);
     const int dy = -std::abs(yEnd - y);
     const int sx = x < xEnd ? 1 : -1;
@@ -312,7 +320,7 @@ int wrapText(std::string_view text, int cells, std::array<TextLine, MaxTextLines
 void drawLabel(Canvas& canvas, const Label& label)
 {
     const Box box = pixelBox(label.Left, label.Top, label.Width, label.Height);
-    if (box.intersected(ClientBox).empty())
+    if (canvas.misses(box)) // the fill, the frame and the text all stay inside the box
         return;
     if (label.Opaque)
         canvas.fill(box, toArgb(label.BackColor));

@@ -5,6 +5,7 @@
 #include <climits>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -17,7 +18,9 @@
 #include <QWindow>
 
 #include "common/raster.h"
+#include "common/scenediff.h"
 #include "common/script.h"
+#include "desktop/framepaint.h"
 #include "desktop/icon.h"
 #include "desktop/recorder.h"
 
@@ -35,8 +38,10 @@ QString menuCaption(const MenuEntry& entry)
 
 } // namespace
 
-// The client area: the shared rasterizer draws the form's scene into a frame buffer, shown through
-// a QImage over the buffer's own pixels (no copy); it never takes the focus.
+// The client area: the shared rasterizer draws the form's scene into a frame buffer kept from frame
+// to frame, shown through a QImage over the buffer's own pixels (no copy); it never takes the focus.
+// A frame draws only what changed: the elements whose look changed mark their old and new places,
+// and a paint draws and shows just the rectangles Qt asks for.
 class SceneView : public QWidget {
 public:
     SceneView(const Scene& shown, QWidget* parent) : QWidget(parent), scene(shown)
@@ -50,25 +55,35 @@ public:
         setAutoFillBackground(true);
     }
 
+    // The scene may have changed: asks for a repaint of the places where it did (none if nothing
+    // changed, so an idle window paints nothing).
+    void sceneChanged()
+    {
+        const std::vector<PixelRect>& rects = changes.since(scene);
+        if (!rects.empty())
+            update(changedRegion(rects));
+    }
+
 protected:
     void paintEvent(QPaintEvent* event) override
     {
         const qreal ratio = devicePixelRatioF();
-        if (!frame || frame->devicePixelRatio() != ratio)
+        const bool fresh = !frame || frame->devicePixelRatio() != ratio;
+        if (fresh) {
+            // A new frame (the first, or the screen's ratio changed) is drawn whole, and shown
+            // whole should this paint cover less of it.
             frame.emplace(ratio, PixelOrder::Argb32);
-        // One logical pixel more on every side: at a fractional ratio Qt may round the region it
-        // repaints outward, and every device pixel it shows must be this frame's.
-        const QRect dirty = event->rect().adjusted(-1, -1, 1, 1);
-        rasterize(scene, *frame, PixelRect{dirty.x(), dirty.y(), dirty.width(), dirty.height()});
-        QImage image(reinterpret_cast<uchar*>(frame->pixels()), frame->width(), frame->height(),
-                     static_cast<qsizetype>(frame->stride()) * 4, QImage::Format_RGB32);
-        image.setDevicePixelRatio(ratio);
+            rasterize(scene, *frame);
+            if (event->region() != QRegion(rect()))
+                update();
+        }
         QPainter painter(this);
-        painter.drawImage(QPointF(0, 0), image);
+        paintRegion(painter, scene, *frame, event->region(), fresh);
     }
 
 private:
     const Scene& scene;
+    SceneChanges changes;             // what the last repaint request asked to show
     std::optional<FrameBuffer> frame; // kept between frames; made again when the ratio changes
 };
 
@@ -353,7 +368,7 @@ void MainWindow::afterEventShown()
         actions[static_cast<std::size_t>(item.name)]->setEnabled((game.*item.entry).Enabled);
     fileMenu->menuAction()->setEnabled(game.mnuFile.Enabled);
     helpMenu->menuAction()->setEnabled(game.mnuHelp.Enabled);
-    view->update();
+    view->sceneChanged();
 }
 
 void MainWindow::armTickTimer()

@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Builds the benchmarks and the timing probe and runs them all: medians of 5 repetitions, then
-# 10 s of real play in the window, then the browser page's figures in headless Chromium.
-# Usage: bench.sh [--instructions]
+# 10 s of real play in the window (offscreen), then the window's CPU per frame and the X server's
+# under Xvfb next to a bare Qt window's, 5 runs of each, then the browser page's figures in headless
+# Chromium. Usage: bench.sh [--instructions]
 #   --instructions  also counts the instructions of one game tick and one key press (callgrind):
 #                   a figure that, unlike a time, does not move when the machine is busy.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/deps.sh test
+scripts/deps.sh bench
 export QT_QPA_PLATFORM=offscreen
 build=build-bench
 
@@ -21,7 +22,20 @@ for program in core_bench paint_bench replay_bench; do
 done
 
 echo "== timingprobe"
-"$build/bench/timingprobe" --seconds 10 --startups 5 2>/dev/null
+"$build/bench/timingprobe" --seconds 10 --startups 5 --frame-runs 0 2>/dev/null
+
+echo "== timingprobe under Xvfb: CPU per frame in the game and in the X server, against a bare Qt window"
+displayfile=$(mktemp)
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$displayfile" 2>/dev/null &
+xvfb=$!
+trap 'kill "$xvfb" 2>/dev/null || true' EXIT
+for _ in $(seq 100); do [ -s "$displayfile" ] && break; sleep 0.1; done
+DISPLAY=":$(head -n 1 "$displayfile")" QT_QPA_PLATFORM=xcb \
+  "$build/bench/timingprobe" --seconds 10 --startups 0 --frame-runs 5 --server-pid "$xvfb" 2>/dev/null
+kill "$xvfb"
+wait "$xvfb" 2>/dev/null || true
+trap - EXIT
+rm -f "$displayfile"
 
 echo "== web page (headless Chromium)"
 scripts/web.sh --build-only

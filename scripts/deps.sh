@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
-# Installs the Debian packages the game needs, when they are missing. Usage: deps.sh build|web|test|package
+# Installs the Debian packages the game needs, when they are missing. Usage: deps.sh build|web|test|package|bench
 set -euo pipefail
 
 build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev libpng-dev fonts-dejavu-core)
@@ -14,7 +14,9 @@ case "${1:-build}" in
   web) wanted=("${web_packages[@]}") ;;
   test) wanted=("${build_packages[@]}" "${test_packages[@]}" "${web_packages[@]}" "${web_test_packages[@]}") ;;
   package) wanted=("${build_packages[@]}" "${package_packages[@]}") ;;
-  *) echo "usage: $0 build|web|test|package" >&2; exit 2 ;;
+  # The benchmarks, and an X server for the window's CPU per frame (scripts/bench.sh).
+  bench) wanted=("${build_packages[@]}" "${test_packages[@]}" "${web_packages[@]}" "${web_test_packages[@]}" xvfb) ;;
+  *) echo "usage: $0 build|web|test|package|bench" >&2; exit 2 ;;
 esac
 
 missing=()
