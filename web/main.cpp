@@ -62,8 +62,11 @@ EMSCRIPTEN_KEEPALIVE void farvane_hidden(double now, int hidden) { game->setHidd
 
 EMSCRIPTEN_KEEPALIVE int farvane_state() { return game->menuState(); }
 
-// The picture's RGBA bytes when it changed since the last call, else null.
+// The picture's RGBA bytes when it may have changed since the last call, else null.
 EMSCRIPTEN_KEEPALIVE const std::uint32_t* farvane_render() { return game->render() ? game->frame().pixels() : nullptr; }
+// The device-pixel rectangles the last farvane_render drew, as x, y, width, height each.
+EMSCRIPTEN_KEEPALIVE int farvane_dirty_count() { return static_cast<int>(game->dirty().size()); }
+EMSCRIPTEN_KEEPALIVE const farvane::PixelRect* farvane_dirty_rects() { return game->dirty().data(); }
 EMSCRIPTEN_KEEPALIVE int farvane_width() { return game->frame().width(); }
 EMSCRIPTEN_KEEPALIVE int farvane_height() { return game->frame().height(); }
 EMSCRIPTEN_KEEPALIVE void farvane_set_ratio(double devicePixelRatio) { game->setDevicePixelRatio(devicePixelRatio); }

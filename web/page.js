@@ -33,13 +33,28 @@ let hiddenSent = false;
 let boxOpened = null; // resolves the test's wait when a box comes up
 let ratio = window.devicePixelRatio || 1; // the ratio the module draws at
 
-function paint(pixels, width, height) {
-  if (canvas.width !== width || canvas.height !== height) {
+// Puts the module's picture on the canvas: only the rectangles `dirty` names (x, y, width,
+// height in device pixels), or all of it when `dirty` is null or the canvas changes size.
+function paint(pixels, width, height, dirty = null) {
+  const resized = canvas.width !== width || canvas.height !== height;
+  if (resized) {
     canvas.width = width;
     canvas.height = height;
   }
   const bytes = new Uint8ClampedArray(module.HEAPU8.buffer, pixels, width * height * 4);
-  context.putImageData(new ImageData(bytes, width, height), 0, 0);
+  const picture = new ImageData(bytes, width, height);
+  if (resized || !dirty) {
+    context.putImageData(picture, 0, 0);
+    return;
+  }
+  for (let i = 0; i < dirty.length; i += 4)
+    context.putImageData(picture, 0, 0, dirty[i], dirty[i + 1], dirty[i + 2], dirty[i + 3]);
+}
+
+// The rectangles the module's last render drew.
+function dirtyRects() {
+  const count = module._farvane_dirty_count();
+  return new Int32Array(module.HEAPU8.buffer, module._farvane_dirty_rects(), count * 4);
 }
 
 function showMenus(state) {
@@ -51,7 +66,7 @@ function showMenus(state) {
 
 function refresh() {
   const pixels = module._farvane_render();
-  if (pixels) paint(pixels, module._farvane_width(), module._farvane_height());
+  if (pixels) paint(pixels, module._farvane_width(), module._farvane_height(), dirtyRects());
   showMenus(module._farvane_state());
 }
 

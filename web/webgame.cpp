@@ -126,7 +126,11 @@ bool WebGame::render()
 {
     if (!changed)
         return false;
-    rasterize(game, picture);
+    drawn.clear();
+    for (const PixelRect& rect : changes.since(game)) {
+        rasterize(game, picture, rect);
+        drawn.push_back(picture.deviceRect(rect));
+    }
     changed = false;
     return true;
 }
@@ -136,6 +140,7 @@ void WebGame::setDevicePixelRatio(double ratio)
     if (ratio == picture.devicePixelRatio())
         return;
     picture = FrameBuffer(ratio, PixelOrder::Rgba8888);
+    changes.reset();
     changed = true;
 }
 

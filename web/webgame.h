@@ -8,9 +8,11 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/menutable.h"
 #include "common/raster.h"
+#include "common/scenediff.h"
 #include "common/scriptwriter.h"
 #include "common/virtualclock.h"
 #include "game/form.h"
@@ -42,9 +44,12 @@ public:
     // jumps or races when the player comes back.
     void setHidden(RealMillis now, bool hidden);
 
-    // The picture, drawn when anything changed since the last call; false when nothing did.
+    // The picture, drawn again where the scene changed since the last call; false when nothing
+    // may have. The picture is then whole; dirty() tells which of its device pixels are new.
     bool render();
     const FrameBuffer& frame() const { return picture; }
+    // The device-pixel rectangles the last render() drew, for the canvas's dirty rectangles.
+    const std::vector<PixelRect>& dirty() const { return drawn; }
     void setDevicePixelRatio(double ratio);
 
     // The game played so far as a replay script, up to the virtual time the clock has reached.
@@ -74,6 +79,8 @@ private:
     Veskara game;
     VirtualClock clock;
     FrameBuffer picture;
+    SceneChanges changes;        // what the picture shows, and so what a frame must draw again
+    std::vector<PixelRect> drawn; // device pixels, as the last render() drew them
     ScriptWriter writer;
     std::string script;
     RealMillis offset;                    // real time left out of the virtual clock
