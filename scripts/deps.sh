@@ -7,7 +7,9 @@ build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev libpng-dev fonts-d
 # What scripts/package.sh needs: dpkg-buildflags and dpkg-shlibdeps, file (CPack runs it), lintian.
 package_packages=(dpkg-dev file binutils lintian)
 test_packages=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev libc++-14-dev libc++abi-14-dev
-               desktop-file-utils appstream groff-base man-db "${package_packages[@]}")
+               desktop-file-utils appstream groff-base man-db
+               # The window under a real X server and window manager (tests/desktop/x11_test.sh).
+               xvfb xauth openbox xdotool "${package_packages[@]}")
 
 case "${1:-build}" in
   build) wanted=("${build_packages[@]}") ;;
@@ -35,5 +37,10 @@ else
   exit 1
 fi
 export DEBIAN_FRONTEND=noninteractive
-"${as_root[@]}" apt-get update -q
-"${as_root[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
+# Another program (an update, a second install) may hold the package lock: wait for it instead of
+# failing at once; apt says whom it is waiting for.
+lock_wait=600
+apt_get=("${as_root[@]}" apt-get -o "DPkg::Lock::Timeout=$lock_wait")
+echo "If another program holds the package lock, this waits up to $((lock_wait / 60)) minutes for it."
+"${apt_get[@]}" update -q
+"${apt_get[@]}" install -y -q --no-install-recommends "${missing[@]}"
