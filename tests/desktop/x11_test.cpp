@@ -1,6 +1,5 @@
 // The window under a real X server and window manager (run by x11_test.sh): what the desktop does
 // with the lost-game box and with the keyboard, through real pointer and key events (xdotool).
-#include <cstdlib>
 #include <optional>
 
 #include <QApplication>
