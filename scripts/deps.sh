@@ -37,10 +37,28 @@ else
   exit 1
 fi
 export DEBIAN_FRONTEND=noninteractive
-# Another program (an update, a second install) may hold the package lock: wait for it instead of
-# failing at once; apt says whom it is waiting for.
+# Another program (an update, a second install) may hold a package lock: wait for it, saying so,
+# instead of failing at once. dpkg's lock is waited for by apt itself (DPkg::Lock::Timeout); the
+# package lists' lock, which "update" takes, is not, so a refused run is tried again.
 lock_wait=600
-apt_get=("${as_root[@]}" apt-get -o "DPkg::Lock::Timeout=$lock_wait")
-echo "If another program holds the package lock, this waits up to $((lock_wait / 60)) minutes for it."
-"${apt_get[@]}" update -q
-"${apt_get[@]}" install -y -q --no-install-recommends "${missing[@]}"
+apt_wait() {
+  local deadline=$((SECONDS + lock_wait)) log
+  log=$(mktemp)
+  while true; do
+    if "${as_root[@]}" apt-get -o "DPkg::Lock::Timeout=$lock_wait" "$@" 2>"$log"; then
+      cat "$log" >&2
+      rm -f "$log"
+      return 0
+    fi
+    if grep -q 'Could not get lock' "$log" && [ "$SECONDS" -lt "$deadline" ]; then
+      echo "Waiting for the package lock ($(grep -m 1 -o 'held by process.*' "$log" || echo 'held by another program'))..."
+      sleep 5
+      continue
+    fi
+    cat "$log" >&2
+    rm -f "$log"
+    return 1
+  done
+}
+apt_wait update -q
+apt_wait install -y -q --no-install-recommends "${missing[@]}"
