@@ -26,6 +26,22 @@ constexpr const char* Usage =
     "  --help               show this text\n"
     "  --version            show the version\n";
 
+// --help adds the keys and the script commands, one line each, as the manual page has them.
+constexpr const char* Details =
+    "\n"
+    "Keys in the window:\n"
+    "  Left, Right          steer: swing the road and shift every obstacle; 5 points a press\n"
+    "  F10, Alt             reach the menus; the arrow keys and Return then choose in them\n"
+    "\n"
+    "Script commands, one a line (blank lines and lines starting with # are skipped):\n"
+    "  wait MS              advance the virtual clock MS ms, running every timer tick due\n"
+    "  tick TIMER [N]       raise Timer1 or Timer2's tick N times at once, while it is enabled\n"
+    "  key CODE [SHIFT]     one key press: 37 is Left, 39 is Right; SHIFT 1 Shift, 2 Ctrl, 4 Alt\n"
+    "  menu ENTRY           choose mnuStart, mnuRestart, mnuQuit, mnuHow or mnuAbout\n"
+    "  close                close the window, as Quit does\n"
+    "  close-at-box         close the window with the next message box up: its tick stops there\n"
+    "  dump                 write the whole game state as one line of JSON\n";
+
 int usageError(const std::string& message)
 {
     std::cerr << "farvane: " << message << "\n" << Usage;
@@ -83,7 +99,7 @@ int main(int argc, char** argv)
         };
         int status = 0;
         if (arg == "--help" || arg == "-h") {
-            std::cout << Usage;
+            std::cout << Usage << Details;
             return finishOutput(0);
         } else if (arg == "--version") {
             std::cout << "1.33.7\n"; // the bare version, as scripts read it

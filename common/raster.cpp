@@ -1,13 +1,13 @@
 // The scene rasterizer: twips become logical pixels by floor division by 15, and every element is
 // drawn as runs of whole logical pixels.
 //
-// Device pixels: logical pixel x covers device columns [lround(x * r), lround((x + 1) * r)), and
-// the same for rows. Fills, outlines, lines and text all go through that one mapping, so at any
-// ratio every element is drawn on the same grid of blocks: at 1 and 2 each logical pixel is a 1 by 1
-// or 2 by 2 block; at a fractional ratio such as 1.5 the blocks alternate (2, 1, 2, 1 ...) by
-// position, never by the kind of element. Text at ratio 1 and 2 comes from the atlas drawn at that
-// ratio (sharp at the device's resolution); at any other ratio every coverage pixel of the ratio-1
-// atlas is blended over its logical pixel's block.
+// Device pixels: every logical pixel becomes the same square block of blockSize() device pixels,
+// placed at lround(x * r) (and the same for rows). Fills, outlines, lines and text all go through
+// that one mapping, so every element has one stroke weight at any ratio: at 1 and 2 each logical
+// pixel is a 1 by 1 or 2 by 2 block side by side; at a fractional ratio such as 1.5 the 2 by 2 blocks
+// overlap by a device pixel here and there and never leave a gap. Text at ratio 1 and 2 comes from
+// the atlas drawn at that ratio (sharp at the device's resolution); at any other ratio each device
+// pixel takes the coverage of the ratio-1 atlas pixel of the last logical pixel whose block covers it.
 #include "common/raster.h"
 
 #include <algorithm>
@@ -123,23 +123,23 @@ public:
             }
             return;
         }
-        // Any other ratio: each logical coverage pixel becomes its logical pixel's block.
+        // Any other ratio: each device pixel takes the coverage of the last logical pixel whose
+        // block covers it (kept inside the shown box), blended once, so overlapping blocks never
+        // blend twice.
         const GlyphInk& ink = GlyphAtlasRatio1.inkOf(c);
-        for (int gy = 0; gy < ink.height; ++gy) {
-            for (int gx = 0; gx < ink.width; ++gx) {
-                const std::uint8_t coverage = GlyphAtlasRatio1.coverage[ink.offset + static_cast<std::size_t>(gy) * ink.width +
-                                                                        static_cast<std::size_t>(gx)];
-                const int lx = x + ink.x + gx;
-                const int ly = y + ink.y + gy;
-                if (coverage == 0 || lx < logicalClip.left || lx >= logicalClip.right || ly < logicalClip.top ||
-                    ly >= logicalClip.bottom)
-                    continue;
-                const Box block = toDevice(Box{lx, ly, lx + 1, ly + 1}).intersected(clip);
-                for (int row = block.top; row < block.bottom; ++row) {
-                    std::uint32_t* target = rowAt(row);
-                    for (int column = block.left; column < block.right; ++column)
-                        target[column] = over(coverage, colour, target[column]);
-                }
+        const Box inkBox{x + ink.x, y + ink.y, x + ink.x + ink.width, y + ink.y + ink.height};
+        const Box logicalShown = inkBox.intersected(logicalClip);
+        const Box shown = toDevice(logicalShown).intersected(clip);
+        if (shown.empty())
+            return;
+        for (int row = shown.top; row < shown.bottom; ++row) {
+            const int ly = std::min(lastCovering(row), logicalShown.bottom - 1);
+            const std::uint8_t* source =
+                GlyphAtlasRatio1.coverage + ink.offset + static_cast<std::size_t>(ly - inkBox.top) * ink.width;
+            std::uint32_t* target = rowAt(row);
+            for (int column = shown.left; column < shown.right; ++column) {
+                const int lx = std::min(lastCovering(column), logicalShown.right - 1);
+                target[column] = over(source[lx - inkBox.left], colour, target[column]);
             }
         }
     }
@@ -169,8 +169,20 @@ private:
     {
         if (logical.empty())
             return Box{};
-        return Box{frame.deviceEdge(logical.left), frame.deviceEdge(logical.top), frame.deviceEdge(logical.right),
-                   frame.deviceEdge(logical.bottom)};
+        const int block = frame.blockSize();
+        return Box{frame.deviceEdge(logical.left), frame.deviceEdge(logical.top), frame.deviceEdge(logical.right - 1) + block,
+                   frame.deviceEdge(logical.bottom - 1) + block};
+    }
+
+    // The last logical pixel whose block covers device column (or row) `device`.
+    int lastCovering(int device) const
+    {
+        int logical = static_cast<int>(std::floor(device / frame.devicePixelRatio()));
+        while (frame.deviceEdge(logical + 1) <= device)
+            ++logical;
+        while (logical > 0 && frame.deviceEdge(logical) > device)
+            --logical;
+        return logical;
     }
 
     std::uint32_t* rowAt(int row) { return frame.pixels() + static_cast<std::ptrdiff_t>(row) * frame.stride(); }
@@ -381,6 +393,13 @@ FrameBuffer::FrameBuffer(double devicePixelRatio, PixelOrder order)
 {
 }
 
+int FrameBuffer::blockSize() const
+{
+    // Whole ratios give whole blocks side by side; a fractional one rounds up, so no gap opens
+    // where lround(x * r) steps by more than the block.
+    return std::max(1, static_cast<int>(std::ceil(ratio_ - 1e-9)));
+}
+
 int FrameBuffer::deviceEdge(int logical) const
 {
     if (ratio_ == 1.0)
@@ -396,7 +415,9 @@ PixelRect FrameBuffer::deviceRect(PixelRect logical) const
         return PixelRect{};
     const int left = deviceEdge(logical.x);
     const int top = deviceEdge(logical.y);
-    return PixelRect{left, top, deviceEdge(logical.x + logical.width) - left, deviceEdge(logical.y + logical.height) - top};
+    const int block = blockSize();
+    return PixelRect{left, top, deviceEdge(logical.x + logical.width - 1) + block - left,
+                     deviceEdge(logical.y + logical.height - 1) + block - top};
 }
 
 void rasterize(const Scene& scene, FrameBuffer& frame)

@@ -35,10 +35,14 @@ public:
     const std::uint32_t* pixels() const { return pixels_.data(); }
     int stride() const { return width_; } // pixels per row
 
-    // The device pixels a logical rectangle covers (see deviceEdge), not cut to the frame.
+    // The device pixels a logical rectangle's pixels can touch, not cut to the frame: from the
+    // block of its first pixel to the end of the block of its last.
     PixelRect deviceRect(PixelRect logical) const;
-    // The device column (or row) where logical pixel `logical` starts: lround(logical * ratio).
+    // The device column (or row) where logical pixel `logical`'s block starts: lround(logical * ratio).
     int deviceEdge(int logical) const;
+    // The side of the square block of device pixels every logical pixel becomes: the ratio, rounded
+    // up when it is fractional (2 at 1.5), so blocks may overlap by a device pixel but never leave a gap.
+    int blockSize() const;
 
 private:
     double ratio_;

@@ -1,6 +1,8 @@
 // The scene view's paint: rasterize the asked rectangles, hand Qt those pixels of the frame.
 #include "desktop/framepaint.h"
 
+#include <cmath>
+
 #include <QImage>
 
 namespace farvane {
@@ -21,9 +23,17 @@ void paintRegion(QPainter& painter, const Scene& scene, FrameBuffer& frame, cons
     image.setDevicePixelRatio(ratio);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
     const QRect client(0, 0, ClientWidth, ClientHeight);
+    // At a fractional ratio neighbouring logical pixels share device pixels and the view's origin
+    // may fall between two of them, so pieces of a frame do not fit together exactly: there every
+    // paint draws the whole frame. Partial repaints are for whole ratios, where they are exact.
+    if (ratio != std::floor(ratio)) {
+        if (!frameIsCurrent)
+            rasterize(scene, frame);
+        painter.drawImage(QPointF(0, 0), image);
+        return;
+    }
     for (const QRect& asked : region) {
-        // One logical pixel more on every side: at a fractional ratio Qt may round the region it
-        // repaints outward, and every device pixel it shows must be this frame's.
+        // One logical pixel more on every side, so every device pixel Qt shows is this frame's.
         const QRect dirty = asked.adjusted(-1, -1, 1, 1).intersected(client);
         const PixelRect logical{dirty.x(), dirty.y(), dirty.width(), dirty.height()};
         if (!frameIsCurrent)

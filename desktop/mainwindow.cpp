@@ -2,6 +2,7 @@
 #include "desktop/mainwindow.h"
 
 #include <algorithm>
+#include <cmath>
 #include <climits>
 #include <optional>
 #include <string>
@@ -15,6 +16,7 @@
 #include <QMenuBar>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QTimer>
 #include <QWindow>
 
 #include "common/raster.h"
@@ -39,7 +41,7 @@ QString menuCaption(const MenuEntry& entry)
 } // namespace
 
 // The client area: the shared rasterizer draws the form's scene into a frame buffer kept from frame
-// to frame, shown through a QImage over the buffer's own pixels (no copy); it never takes the focus.
+// to frame, shown through a QImage over the buffer's own pixels (no copy); no click or Tab gives it the focus.
 // A frame draws only what changed: the elements whose look changed mark their old and new places,
 // and a paint draws and shows just the rectangles Qt asks for.
 class SceneView : public QWidget {
@@ -60,7 +62,12 @@ public:
     void sceneChanged()
     {
         const std::vector<PixelRect>& rects = changes.since(scene);
-        if (!rects.empty())
+        if (rects.empty())
+            return;
+        // At a fractional ratio a frame is drawn whole (see paintRegion).
+        if (devicePixelRatioF() != std::floor(devicePixelRatioF()))
+            update();
+        else
             update(changedRegion(rects));
     }
 
@@ -167,6 +174,9 @@ MainWindow::MainWindow(Recorder* eventRecorder, QWidget* parent)
     buildMenus();
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     setFocusPolicy(Qt::NoFocus);
+    // The scene is where the keyboard rests: the menu bar hands the focus back to it when Escape
+    // or a chosen entry ends its keyboard navigation. No click or Tab moves the focus.
+    view->setFocus(Qt::OtherFocusReason);
 
     tickTimer.setSingleShot(true);
     tickTimer.setTimerType(Qt::PreciseTimer);
@@ -189,6 +199,7 @@ MainWindow::MainWindow(Recorder* eventRecorder, QWidget* parent)
 
     // Every key of the window goes to the form, whatever has the focus.
     qApp->installEventFilter(this);
+    connect(qApp, &QGuiApplication::focusWindowChanged, this, &MainWindow::boxTakesFocusBack);
 
     game.Form_Load();
     schedule.sync();
@@ -236,12 +247,49 @@ bool MainWindow::isOwnTarget(QObject* watched) const
     return false;
 }
 
+bool MainWindow::menuHasKeyboard() const
+{
+    // An open drop-down menu, or the menu bar highlighted from the keyboard (Alt, Escape out of a menu).
+    return QApplication::activePopupWidget() != nullptr || menuBar()->hasFocus();
+}
+
 bool MainWindow::isOwnKeyTarget(QObject* watched) const
 {
-    // An open drop-down menu or a box keeps its keys, so the arrows navigate it.
-    if (QApplication::activePopupWidget() || QApplication::activeModalWidget())
+    // A menu opened from the keyboard or a box keeps its keys, so the arrows navigate it.
+    if (menuHasKeyboard() || QApplication::activeModalWidget())
         return false;
     return isOwnTarget(watched);
+}
+
+void MainWindow::openMenuFromKeyboard()
+{
+    // As F10 does on the desktop: the first menu that can open drops down, its first entry lit,
+    // and the arrow keys and Return work in it from there.
+    for (QAction* menuEntry : menuBar()->actions()) {
+        if (!menuEntry->isEnabled())
+            continue;
+        menuBar()->setActiveAction(menuEntry);
+        if (QMenu* menu = menuEntry->menu(); menu && menu->isVisible())
+            for (QAction* item : menu->actions())
+                if (item->isEnabled()) {
+                    menu->setActiveAction(item);
+                    break;
+                }
+        return;
+    }
+}
+
+void MainWindow::boxTakesFocusBack(QWindow* focused)
+{
+    // A click on the game window hands it the focus, but only the box can use keys while it is
+    // up: the box takes the focus back at once, so Return and Escape answer it.
+    QWidget* box = formHost.box();
+    if (!box || !focused || focused != windowHandle())
+        return;
+    QTimer::singleShot(0, box, [box] {
+        box->raise();
+        box->activateWindow();
+    });
 }
 
 bool MainWindow::isUserInput(QEvent::Type type)
@@ -267,19 +315,28 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
     const QEvent::Type type = event->type();
     // While the lost-game box is up the window takes no input at all; its close button still
-    // works, since a close request is no input event.
-    if (formHost.boxIsOpen() && isUserInput(type) && isOwnTarget(watched))
+    // works, since a close request is no input event. A key that reaches the window before the
+    // box has taken the focus back is the box's: Return and Escape answer it all the same.
+    if (formHost.boxIsOpen() && isUserInput(type) && isOwnTarget(watched)) {
+        if (QWidget* box = formHost.box(); box && type == QEvent::KeyPress)
+            QCoreApplication::sendEvent(box, event);
         return true;
+    }
     const bool isKey = type == QEvent::KeyPress || type == QEvent::KeyRelease || type == QEvent::ShortcutOverride;
     if (!isKey || !isOwnKeyTarget(watched))
         return QMainWindow::eventFilter(watched, event);
-    // Taken here, before any widget sees it: no key moves the focus or wakes the menu bar (which
-    // watches for Alt in the shortcut override).
+    // Taken here, before any widget sees it, so no key moves the focus; every press goes to the
+    // form. Only the menu bar's own keys go on from here: Alt, whose shortcut override the menu
+    // bar watches to light its first menu when Alt is let go alone, and F10, which opens a menu.
+    const auto* key = static_cast<QKeyEvent*>(event);
     if (type == QEvent::KeyPress) {
-        const auto* key = static_cast<QKeyEvent*>(event);
         handleKey(key->key(), key->modifiers());
+        if (key->key() == Qt::Key_F10 && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && !hasEnded() &&
+            !formHost.boxIsOpen())
+            openMenuFromKeyboard();
+        return true;
     }
-    return true;
+    return key->key() != Qt::Key_Alt;
 }
 
 void MainWindow::handleKey(int qtKey, Qt::KeyboardModifiers modifiers)
@@ -395,7 +452,9 @@ void MainWindow::closeEvent(QCloseEvent* event)
     // from inside a tick whose box is up. The clock stays where the last tick left it: every
     // tick due by then has run, so a replay of the record stops in the same state.
     if (!hasEnded()) {
-        record(Command{CommandKind::Close});
+        // With the box up the record's close is "close-at-box" (see closeRecord).
+        if (!formHost.boxIsOpen())
+            record(Command{CommandKind::Close});
         formHost.End();
     }
     event->accept();
@@ -415,7 +474,11 @@ void MainWindow::closeRecord()
     recordClosed = true;
     checkpointTimer.stop();
     // Every tick due by the clock's time has run: a replay waiting up to it stops in this state.
-    if (recorder)
+    // With the box up the clock stands inside the tick that opened it, whose rest never runs: a
+    // replay must stop at that box too.
+    if (recorder && formHost.boxIsOpen())
+        recorder->closeAtBox(schedule.now());
+    else if (recorder)
         recorder->waitUntil(schedule.now());
 }
 

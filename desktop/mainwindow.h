@@ -81,6 +81,9 @@ private:
     bool isOwnKeyTarget(QObject* watched) const;
     static bool isUserInput(QEvent::Type type);
     void handleKey(int qtKey, Qt::KeyboardModifiers modifiers);
+    bool menuHasKeyboard() const;
+    void openMenuFromKeyboard();
+    void boxTakesFocusBack(QWindow* focused);
     void handleMenu(MenuName name);
     void onTickTimer();
     void onCheckpoint();

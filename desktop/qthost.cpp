@@ -2,7 +2,12 @@
 #include "desktop/qthost.h"
 
 #include <QEventLoop>
+#include <QFont>
+#include <QFontDatabase>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QSpacerItem>
 #include <QString>
 
 namespace farvane {
@@ -12,6 +17,21 @@ namespace {
 QString toQString(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
 } // namespace
+
+int QtHost::widthForTitle(const QString& title)
+{
+    // A window manager draws the title in its own font, mostly bold and often larger than the
+    // application's, beside the window's icon and its buttons (minimise, maximise, close), each
+    // about as wide as the bar is high. QMessageBox itself leaves room for the title in a plain
+    // font only, so a short prompt gets a box whose title bar cuts the title to an ellipsis.
+    QFont font = QFontDatabase::systemFont(QFontDatabase::TitleFont);
+    font.setBold(true);
+    const QFontMetrics metrics(font);
+    const int button = metrics.height() + 10;
+    return metrics.horizontalAdvance(title) * 5 / 4 + 5 * button;
+}
+
+QWidget* QtHost::box() const { return openBox.data(); }
 
 void QtHost::MsgBox(std::string_view prompt, std::string_view title)
 {
@@ -29,6 +49,10 @@ void QtHost::MsgBox(std::string_view prompt, std::string_view title)
         // button must end the program in every state.
         QMessageBox box(QMessageBox::NoIcon, toQString(title), toQString(prompt), QMessageBox::Ok, parent);
         box.setWindowModality(Qt::NonModal);
+        // Prompt, title and button stay as they are; the box is only made wide enough for its title.
+        if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
+            grid->addItem(new QSpacerItem(widthForTitle(box.windowTitle()), 0, QSizePolicy::Fixed, QSizePolicy::Minimum),
+                          grid->rowCount(), 0, 1, grid->columnCount());
         QEventLoop untilAnswered;
         QObject::connect(&box, &QDialog::finished, &untilAnswered, &QEventLoop::quit);
         openBox = &box;

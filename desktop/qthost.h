@@ -38,10 +38,15 @@ public:
     void MsgBox(std::string_view prompt, std::string_view title) override;
     void End() override;
 
+    // The narrowest the box may be so that a title bar shows `title` whole beside its buttons.
+    static int widthForTitle(const QString& title);
+
     bool hasEnded() const { return state.ended; }
     bool boxIsOpen() const { return state.boxOpen; }
     // Dismisses a box that is up, as if OK had been pressed.
     void closeBox();
+    // The real box while it is up, else null (also with a box recorder in its place).
+    QWidget* box() const;
 
 private:
     QWidget* parent;

@@ -62,6 +62,16 @@ void Recorder::waitUntil(Millis now)
         write(lines);
 }
 
+void Recorder::closeAtBox(Millis now)
+{
+    if (failed)
+        return;
+    std::string lines;
+    writer.append(lines, writer.written(), Command{CommandKind::CloseAtBox});
+    writer.appendWaitUntil(lines, now);
+    write(lines);
+}
+
 void Recorder::write(const std::string& lines)
 {
     if (out) {

@@ -34,6 +34,10 @@ public:
     // "wait" lines bringing the record up to `now`: a checkpoint while the game runs, and the
     // record's close when the program ends other than by an event of its own.
     void waitUntil(Millis now);
+    // The program ended with the lost-game box up, at virtual time `now` inside the tick that
+    // opened it: "close-at-box", then the "wait" that reaches that tick, so a replay stops at the
+    // box as the window did. Nothing more is recorded after it.
+    void closeAtBox(Millis now);
 
     // False once a line could not be written; the first failure is reported on standard error,
     // the file is cut back to its last whole line and nothing more is recorded.

@@ -7,7 +7,9 @@ build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev libpng-dev fonts-d
 # What scripts/package.sh needs: dpkg-buildflags and dpkg-shlibdeps, file (CPack runs it), lintian.
 package_packages=(dpkg-dev file binutils lintian)
 test_packages=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev libc++-14-dev libc++abi-14-dev
-               desktop-file-utils appstream groff-base man-db "${package_packages[@]}")
+               desktop-file-utils appstream groff-base man-db
+               # The window under a real X server and window manager (tests/desktop/x11_test.sh).
+               xvfb xauth openbox xdotool "${package_packages[@]}")
 
 case "${1:-build}" in
   build) wanted=("${build_packages[@]}") ;;
@@ -38,5 +40,28 @@ else
   exit 1
 fi
 export DEBIAN_FRONTEND=noninteractive
-"${as_root[@]}" apt-get update -q
-"${as_root[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
+# Another program (an update, a second install) may hold a package lock: wait for it, saying so,
+# instead of failing at once. dpkg's lock is waited for by apt itself (DPkg::Lock::Timeout); the
+# package lists' lock, which "update" takes, is not, so a refused run is tried again.
+lock_wait=600
+apt_wait() {
+  local deadline=$((SECONDS + lock_wait)) log
+  log=$(mktemp)
+  while true; do
+    if "${as_root[@]}" apt-get -o "DPkg::Lock::Timeout=$lock_wait" "$@" 2>"$log"; then
+      cat "$log" >&2
+      rm -f "$log"
+      return 0
+    fi
+    if grep -q 'Could not get lock' "$log" && [ "$SECONDS" -lt "$deadline" ]; then
+      echo "Waiting for the package lock ($(grep -m 1 -o 'held by process.*' "$log" || echo 'held by another program'))..."
+      sleep 5
+      continue
+    fi
+    cat "$log" >&2
+    rm -f "$log"
+    return 1
+  done
+}
+apt_wait update -q
+apt_wait install -y -q --no-install-recommends "${missing[@]}"

@@ -1,5 +1,7 @@
 // The painter's pixels: road edges, outlines, joining lines, labels, stacking and high-DPI output.
 #include <algorithm>
+#include <climits>
+#include <vector>
 #include <functional>
 #include <iostream>
 #include <sstream>
@@ -408,6 +410,50 @@ private slots:
                                 at(twice, 2 * x + 1, 2 * y + 1) != p);
             }
         QVERIFY(splitBlocks > 20);
+    }
+
+    // At 1.5 every logical pixel is the same 2 by 2 block: each part of the vehicle and of a shield
+    // icon, drawn alone in a colour of its own, is nowhere thinner than 2 device pixels across.
+    void ratioOneAndAHalfDrawsEveryOutlineAndLineAtOneWeight()
+    {
+        const std::vector<std::function<void(Scene&, bool)>> parts = {
+            [](Scene& s, bool on) { s.Player1.Visible = on; }, [](Scene& s, bool on) { s.Player2.Visible = on; },
+            [](Scene& s, bool on) { s.Player3.Visible = on; }, [](Scene& s, bool on) { s.Player4.Visible = on; },
+            [](Scene& s, bool on) { s.Player5.Visible = on; }, [](Scene& s, bool on) { s.Player6.Visible = on; },
+            [](Scene& s, bool on) { s.Shielda[0].Visible = on; }, [](Scene& s, bool on) { s.Shieldb[0].Visible = on; },
+            [](Scene& s, bool on) { s.Shieldc[0].Visible = on; }, [](Scene& s, bool on) { s.Shieldd[0].Visible = on; },
+            [](Scene& s, bool on) { s.Shielde[0].Visible = on; }, [](Scene& s, bool on) { s.Shieldf[0].Visible = on; },
+        };
+        for (std::size_t n = 0; n < parts.size(); ++n) {
+            Scene scene;
+            for (const auto& show : parts)
+                show(scene, false);
+            parts[n](scene, true);
+            const QImage image = renderScene(scene, 1.5);
+            // The vehicle and the first shield icon lie inside these device pixels, nothing else teal.
+            const QRect area = n < 6 ? QRect(280, 550, 120, 75) : QRect(100, 0, 52, 60);
+            int thinnest = INT_MAX, pixels = 0;
+            auto run = [&](int length) {
+                if (length > 0)
+                    thinnest = std::min(thinnest, length);
+            };
+            for (int y = area.top(); y <= area.bottom(); ++y) {
+                int length = 0;
+                for (int x = area.left(); x <= area.right() + 1; ++x) {
+                    const bool ink = x <= area.right() && at(image, x, y) == TealRgb;
+                    pixels += ink;
+                    length = ink ? length + 1 : (run(length), 0);
+                }
+            }
+            for (int x = area.left(); x <= area.right(); ++x) {
+                int length = 0;
+                for (int y = area.top(); y <= area.bottom() + 1; ++y) {
+                    const bool ink = y <= area.bottom() && at(image, x, y) == TealRgb;
+                    length = ink ? length + 1 : (run(length), 0);
+                }
+            }
+            QVERIFY2(pixels > 0 && thinnest == 2, qPrintable(QString("part %1: thinnest stroke %2").arg(n).arg(thinnest)));
+        }
     }
 
     // --- Screenshots ---

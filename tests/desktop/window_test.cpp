@@ -15,6 +15,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QImage>
 #include <QEventLoop>
 #include <QKeyEvent>
 #include <QMenu>
@@ -26,6 +28,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "cli/screenshot.h"
 #include "desktop/app.h"
 #include "desktop/mainwindow.h"
 #include "desktop/recorder.h"
@@ -255,21 +258,40 @@ private slots:
         QCOMPARE(keyLines(text.str()), std::string("key 38 0\nkey 16 1\nkey 17 3\nkey 65 3\n"));
     }
 
-    void keysSentThroughTheWindowReachTheFormOnceAndNeverWakeTheMenuBar()
+    // Alt alone lights the menu bar and F10 opens File, as on the desktop; both still reach the form
+    // (which ignores them) and are recorded. The arrows steer once no menu has the keyboard.
+    void altAndF10OpenTheMenusFromTheKeyboardAndStillReachTheForm()
     {
-        MainWindow window;
+        std::ostringstream text;
+        Recorder recorder(text);
+        MainWindow window(&recorder);
         freezeTime(window); // no tick may fall between two presses
         window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(QTest::qWaitForWindowActive(&window));
         window.form().Timer1.Enabled = true;
         window.refresh();
-        QTest::keyClick(window.windowHandle(), Qt::Key_Alt);
+        QAction* file = window.menuAction(&Scene::mnuFile);
+        QTest::keyPress(window.windowHandle(), Qt::Key_Alt);
+        QTest::keyRelease(window.windowHandle(), Qt::Key_Alt);
+        QCOMPARE(window.menuBar()->activeAction(), file);
         const std::string score = window.form().lblScore.Caption;
+        QTest::keyClick(window.windowHandle(), Qt::Key_Left); // moves along the menu bar instead
+        QCOMPARE(window.form().lblScore.Caption, score);
+        QTest::keyClick(window.windowHandle(), Qt::Key_Escape);
         QTest::keyClick(window.windowHandle(), Qt::Key_Left);
         QCOMPARE(CaptionToNumber(window.form().lblScore.Caption) - CaptionToNumber(score), 5.0);
-        QCOMPARE(window.menuBar()->activeAction(), nullptr);
-        QCOMPARE(QApplication::activePopupWidget(), nullptr);
-        QCOMPARE(QApplication::focusWidget(), nullptr);
+        QCOMPARE(QApplication::focusWidget(), window.sceneView());
+
+        window.form().Timer1.Enabled = false;
+        window.refresh();
+        QTest::keyClick(window.windowHandle(), Qt::Key_F10);
+        QTRY_COMPARE(QApplication::activePopupWidget(), file->menu());
+        QCOMPARE(file->menu()->activeAction(), window.menuAction(&Scene::mnuStart));
+        QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Return);
+        QVERIFY(window.form().Timer2.Enabled); // the countdown runs
+        QCOMPARE(QApplication::focusWidget(), window.sceneView());
+        QCOMPARE(keyLines(text.str()), std::string("key 18 4\nkey 37 0\nkey 121 0\n"));
+        QVERIFY(text.str().ends_with("menu mnuStart\n"));
     }
 
     void anOpenDropDownMenuKeepsTheArrowKeys()
@@ -439,6 +461,41 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 1, Patience);
         QTRY_COMPARE(openBox(), nullptr);
         QVERIFY(!window.isVisible());
+    }
+
+    // A game lost and closed with the box up: the record ends "close-at-box" and the wait to the
+    // losing tick, and its replay stops at that box, drawing the window's last frame exactly.
+    void aGameClosedWithTheBoxUpReplaysToTheWindowsLastFrame()
+    {
+        std::ostringstream text;
+        Recorder recorder(text);
+        MainWindow window(&recorder);
+        window.show();
+        QElapsedTimer fast;
+        fast.start();
+        window.setRealTimeSource([&fast] { return fast.elapsed() * 4; }); // a lost game in seconds
+        QImage lastFrame;
+        QTimer poll;
+        whenBoxShows(poll, [&](QMessageBox*) {
+            lastFrame = window.sceneView()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+            window.windowHandle()->close();
+        });
+        window.menuAction(&Scene::mnuStart)->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(window.hasEnded(), 4 * Patience);
+        const std::string record = text.str();
+        const std::size_t closing = record.rfind("\nclose-at-box\nwait ");
+        QVERIFY2(closing != std::string::npos && record.find('\n', closing + 19) == record.size() - 1, record.c_str());
+        std::istringstream script(record);
+        std::ostringstream out, err;
+        const replay::Result result = replay::runScriptFile("-", script, out, err);
+        QCOMPARE(result.exitStatus, 0);
+        QVERIFY2(out.str().ends_with("\"title\": \"Muahahahaa\"}}\n{\"end\": {\"t\": " +
+                                     std::to_string(window.clock().now()) + "}}\n"),
+                 out.str().c_str());
+        QTemporaryDir dir;
+        const QString shot = dir.filePath("replay.png");
+        QVERIFY(result.finalScene && saveScreenshot(*result.finalScene, shot.toStdString()));
+        QCOMPARE(QImage(shot).convertToFormat(QImage::Format_RGB32), lastFrame);
     }
 
     void afterAStallPlayResumesWithOneTickInsteadOfABurst()

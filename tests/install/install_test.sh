@@ -88,7 +88,7 @@ if command -v lexgrog >/dev/null; then
 fi
 page=$(groff -man -Tutf8 -P-c -P-b -P-u "$man" 2>/dev/null)
 for word in SYNOPSIS DESCRIPTION OPTIONS "EXIT STATUS" FILES --script --screenshot --record --help --version \
-            Left Right File Help; do
+            Left Right F10 File Help close-at-box; do
     grep -qF -- "$word" <<<"$page" || fail "the manual page never mentions $word"
 done
 
@@ -98,7 +98,9 @@ run() { env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u LD_LIBRARY_PATH 
 version=$(run --version) || fail "--version exits with $?"
 [ "$version" = "1.33.7" ] || fail "--version prints \"$version\""
 usage=$(run --help) || fail "--help exits with $?"
-grep -qF -- --script <<<"$usage" || fail "--help does not mention --script"
+for word in --script Left F10 "wait MS" "tick TIMER" "key CODE" "menu ENTRY" "close " close-at-box dump; do
+    grep -qF -- "$word" <<<"$usage" || fail "--help does not mention $word"
+done
 
 dump=$(run --script - <<<$'menu mnuStart\nwait 2400\ndump')
 status=$?
