@@ -19,41 +19,18 @@
 #include <type_traits>
 
 #include "common/glyphatlas.h"
+#include "common/pixelbox.h"
 
 namespace farvane {
 
 namespace {
 
 // A rectangle of pixels, from (left, top) up to, not including, (right, bottom).
-struct Box {
-    int left = 0, top = 0, right = 0, bottom = 0;
+using Box = PixelBox;
 
-    bool empty() const { return right <= left || bottom <= top; }
-    Box intersected(const Box& other) const
-    {
-        return Box{std::max(left, other.left), std::max(top, other.top), std::min(right, other.right),
-                   std::min(bottom, other.bottom)};
-    }
-};
-
-constexpr Box ClientBox{0, 0, ClientWidth, ClientHeight};
 constexpr std::uint32_t FrameGrey = 0xFF808080;
 constexpr std::uint32_t OpaqueBlack = 0xFF000000;
 
-// Far enough outside the client area to keep every later sum inside an int.
-constexpr double PixelLimit = 1 << 20;
-
-int clampToPixel(double pixels)
-{
-    if (!(pixels >= -PixelLimit)) // also catches NaN
-        return static_cast<int>(-PixelLimit);
-    if (!(pixels <= PixelLimit))
-        return static_cast<int>(PixelLimit);
-    return static_cast<int>(pixels);
-}
-
-// The pixel that holds the twip position: floor, so -1 twip lies in pixel -1, not 0.
-int toPixel(double twips) { return clampToPixel(std::floor(twips / TwipsPerPixel)); }
 
 // &H00BBGGRR to an opaque 0xAARRGGBB.
 std::uint32_t toArgb(Colour colour)
@@ -212,16 +189,6 @@ private:
     Box clip; // device pixels
 };
 
-// The pixels an element's box covers: from Left up to, not including, Left + Width, so its last
-// pixel column holds x = Left + Width - 15. A box narrower than a pixel still covers one.
-Box pixelBox(float left, float top, float width, float height)
-{
-    const int x0 = toPixel(left);
-    const int y0 = toPixel(top);
-    const int x1 = std::max(x0, toPixel(double(left) + double(width)) - 1);
-    const int y1 = std::max(y0, toPixel(double(top) + double(height)) - 1);
-    return Box{x0, y0, x1 + 1, y1 + 1};
-}
 
 // An outline `thickness` pixels wide inside `box`.
 void drawOutline(Canvas& canvas, const Box& box, int thickness, std::uint32_t colour)

@@ -9,38 +9,13 @@
 #include <cstddef>
 #include <type_traits>
 
+#include "common/pixelbox.h"
+
 namespace farvane {
 
 namespace {
 
-// A rectangle of logical pixels from (left, top) up to, not including, (right, bottom).
-struct Box {
-    int left = 0, top = 0, right = 0, bottom = 0;
-
-    bool empty() const { return right <= left || bottom <= top; }
-    bool operator==(const Box&) const = default;
-};
-
-constexpr double PixelLimit = 1 << 20; // as far out as the rasterizer clamps
-
-int toPixel(double twips)
-{
-    const double pixels = std::floor(twips / TwipsPerPixel);
-    if (!(pixels >= -PixelLimit)) // also catches NaN
-        return static_cast<int>(-PixelLimit);
-    if (!(pixels <= PixelLimit))
-        return static_cast<int>(PixelLimit);
-    return static_cast<int>(pixels);
-}
-
-Box pixelBox(float left, float top, float width, float height)
-{
-    const int x0 = toPixel(left);
-    const int y0 = toPixel(top);
-    const int x1 = std::max(x0, toPixel(double(left) + double(width)) - 1);
-    const int y1 = std::max(y0, toPixel(double(top) + double(height)) - 1);
-    return Box{x0, y0, x1 + 1, y1 + 1};
-}
+using Box = PixelBox;
 
 Box lineBox(const Line& line)
 {
