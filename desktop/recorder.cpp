@@ -95,8 +95,9 @@ void Recorder::fail(const std::string& reason)
     // of a line reached the file is cut off, so the record still replays up to where it stops.
     failed = true;
     if (file) {
-        if (file->committed() && file->fd() >= 0)
-            (void)::ftruncate(file->fd(), static_cast<off_t>(wholeBytes));
+        if (file->committed() && file->fd() >= 0 && ::ftruncate(file->fd(), static_cast<off_t>(wholeBytes)) != 0)
+            std::cerr << "farvane: cannot cut " << name << " back to its last whole line: " << std::strerror(errno)
+                      << "\n";
         file->abandon();
     }
     std::cerr << "farvane: cannot write " << name << ": " << reason << "; the game goes on unrecorded\n";
