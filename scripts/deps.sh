@@ -10,6 +10,9 @@ test_packages=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-d
                desktop-file-utils appstream groff-base man-db
                # The window under a real X server and window manager (tests/desktop/x11_test.sh).
                xvfb xauth openbox xdotool "${package_packages[@]}")
+# The browser page (scripts/web.sh), and its tests in headless Chromium through Selenium.
+web_packages=(cmake ninja-build emscripten python3)
+web_test_packages=(chromium chromium-driver python3-selenium)
 
 case "${1:-build}" in
   build) wanted=("${build_packages[@]}") ;;
