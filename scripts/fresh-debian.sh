@@ -15,6 +15,7 @@
 #   --skip-tests  stop after run.sh and web.sh
 # The logs of each step are left next to the root, in ROOT-DIR.logs/.
 set -euo pipefail
+trap 'echo "$0: line $LINENO failed" >&2' ERR
 keep=0 tests=1 root=
 for arg in "$@"; do
   case $arg in
@@ -42,7 +43,7 @@ mkdir -p "$logs"
 
 # The mirrors this machine's apt uses (one-line and deb822 sources alike), Debian's own otherwise.
 uris=$(cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources 2>/dev/null |
-       sed -nE 's/^deb +(\[[^]]*\] +)?([^ ]+) .*/\2/p; s/^URIs: *([^ ]+).*/\1/p')
+       sed -nE 's/^deb +(\[[^]]*\] +)?([^ ]+) .*/\2/p; s/^URIs: *([^ ]+).*/\1/p' || true)
 mirror=$(grep -v security <<<"$uris" | grep -m 1 debian || echo http://deb.debian.org/debian)
 security=$(grep -m 1 security <<<"$uris" || echo http://deb.debian.org/debian-security)
 
