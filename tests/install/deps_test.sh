@@ -37,6 +37,7 @@ test=(/usr/include/gtest/gtest.h /usr/include/gmock/gmock.h /usr/include/benchma
 bench=(valgrind callgrind_annotate)
 
 failures=0
+declare -A owners  # path -> its package, asked of dpkg once
 # check PURPOSE THING...: each THING's package is one `deps.sh PURPOSE` installs, or a dependency.
 check() {
   local purpose=$1 thing path owner listed closure
@@ -64,8 +65,12 @@ check() {
       failures=$((failures + 1))
       continue
     fi
-    owner=$( { dpkg -S "$path" || dpkg -S "$(readlink -f "$path")" || dpkg -S "${path#/usr}"; } 2>/dev/null |
-            head -n 1 | cut -d: -f1)
+    owner=${owners[$path]:-}
+    if [ -z "$owner" ]; then
+      owner=$( { dpkg -S "$path" || dpkg -S "$(readlink -f "$path")" || dpkg -S "${path#/usr}"; } 2>/dev/null |
+              head -n 1 | cut -d: -f1)
+      owners[$path]=$owner
+    fi
     if [ -z "$owner" ]; then
       echo "FAIL: deps.sh $purpose: no Debian package owns $path"
       failures=$((failures + 1))

@@ -14,7 +14,8 @@ fail() {
 }
 
 rm -rf "$root"
-mkdir -p "$root"
+# A folder that is there before, as on Debian: the uninstall leaves it.
+mkdir -p "$root/usr/share/man"
 if ! DESTDIR="$root" cmake --install "$build" --prefix "$prefix" >"$root/install.log" 2>&1; then
     cat "$root/install.log" >&2
     echo "FAIL: cmake --install" >&2
@@ -123,6 +124,8 @@ esac
 DESTDIR="$root" cmake --build "$build" --target uninstall >"$root/uninstall.log" 2>&1 || fail "the uninstall target fails"
 left=$(find "$usr" -type f)
 [ -z "$left" ] || fail "files left after uninstall: $left"
+left=$(cd "$root" && find . -mindepth 1 -type d | LC_ALL=C sort | tr '\n' ' ')
+[ "$left" = "./usr ./usr/share ./usr/share/man " ] || fail "folders after uninstall: $left (only ./usr/share/man and its parents were there before)"
 
 [ "$failures" = 0 ] || { echo "$failures check(s) failed" >&2; exit 1; }
 echo "installed tree under $root checks out"
