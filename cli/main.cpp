@@ -6,6 +6,7 @@
 
 #include "cli/screenshot.h"
 #include "common/atomicfile.h"
+#include "common/version.h"
 #include "headless/driver.h"
 #ifdef FARVANE_DESKTOP
 #include "desktop/app.h"
@@ -102,7 +103,7 @@ int main(int argc, char** argv)
             std::cout << Usage << Details;
             return finishOutput(0);
         } else if (arg == "--version") {
-            std::cout << "1.33.7\n"; // the bare version, as scripts read it
+            std::cout << FARVANE_VERSION "\n"; // the bare version, as scripts read it
             return finishOutput(0);
         } else if (arg == "--script") {
             status = value(haveScript, script);

@@ -1,11 +1,13 @@
 // Recording: commands become script lines, with the waits between them.
 #include "common/scriptwriter.h"
 
+#include "common/version.h"
+
 namespace farvane {
 
 std::string_view ScriptWriter::heading()
 {
-    return "# farvane 1.33.7: a game recorded in the window; replay it with farvane --script FILE";
+    return "# farvane " FARVANE_VERSION ": a game recorded in the window; replay it with farvane --script FILE";
 }
 
 void ScriptWriter::appendWaitUntil(std::string& out, Millis now)

@@ -1,6 +1,6 @@
 # SPDX-License-Identifier: MIT
 # cmake -P uninstall.cmake BUILD/install_manifest.txt: removes every file a `cmake --install`
-# listed there, and nothing else.
+# listed there, then the folders the installs created that are left empty, and nothing else.
 if(NOT CMAKE_ARGC EQUAL 4)
   message(FATAL_ERROR "usage: cmake -P uninstall.cmake BUILD/install_manifest.txt")
 endif()
@@ -15,3 +15,27 @@ foreach(file IN LISTS files)
     file(REMOVE "$ENV{DESTDIR}${file}")
   endif()
 endforeach()
+
+# Then the folders the installs created (install_dirs.txt beside the manifest), deepest first and
+# each only when nothing is left in it.
+get_filename_component(build_dir ${manifest} DIRECTORY)
+set(record ${build_dir}/install_dirs.txt)
+if(EXISTS ${record})
+  file(STRINGS ${record} dirs)
+  list(SORT dirs ORDER DESCENDING)
+  set(kept)
+  foreach(dir IN LISTS dirs)
+    if(NOT IS_DIRECTORY "${dir}")
+      continue()
+    endif()
+    file(GLOB entries LIST_DIRECTORIES true "${dir}/*" "${dir}/.*")
+    if(entries)
+      list(APPEND kept "${dir}")
+    else()
+      message(STATUS "Removing ${dir}/")
+      file(REMOVE_RECURSE "${dir}")
+    endif()
+  endforeach()
+  list(JOIN kept "\n" text)
+  file(WRITE ${record} "${text}\n")
+endif()

@@ -3,29 +3,38 @@
 # Installs the Debian packages the game needs, when they are missing. Usage: deps.sh build|web|test|package|bench
 set -euo pipefail
 
+# One list per purpose; a command may also need what another purpose installs (the case below
+# joins them).
+# scripts/run.sh and a plain CMake build: the compiler, Qt, libpng and the labels' font.
 build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev libpng-dev fonts-dejavu-core)
-# What scripts/package.sh needs: dpkg-buildflags and dpkg-shlibdeps, file (CPack runs it), lintian.
+# scripts/web.sh: the game compiled to WebAssembly, and a web server for the page.
+web_packages=(cmake ninja-build emscripten python3)
+# scripts/package.sh: dpkg-buildflags and dpkg-shlibdeps, file (CPack runs it), lintian.
 package_packages=(dpkg-dev file binutils lintian)
+# scripts/test.sh, beyond the three above: GoogleTest and Google Benchmark; clang with libc++ and
+# libFuzzer; the validators of the desktop entry, the AppStream file and the manual page; the
+# window under a real X server and window manager (tests/desktop/x11_test.sh); the page in
+# headless Chromium through Selenium (tests/web/page_test.py).
 test_packages=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev libc++-14-dev libc++abi-14-dev
                desktop-file-utils appstream groff-base man-db
-               # The window under a real X server and window manager (tests/desktop/x11_test.sh).
-               xvfb xauth openbox xdotool "${package_packages[@]}")
-# The browser page (scripts/web.sh), and its tests in headless Chromium through Selenium.
-web_packages=(cmake ninja-build emscripten python3)
-web_test_packages=(chromium chromium-driver python3-selenium)
+               xvfb xauth openbox xdotool
+               chromium chromium-driver python3-selenium)
+# scripts/bench.sh, beyond what the tests need: callgrind for --instructions.
+bench_packages=(valgrind)
 
 case "${1:-build}" in
   build) wanted=("${build_packages[@]}") ;;
   web) wanted=("${web_packages[@]}") ;;
-  test) wanted=("${build_packages[@]}" "${test_packages[@]}" "${web_packages[@]}" "${web_test_packages[@]}") ;;
   package) wanted=("${build_packages[@]}" "${package_packages[@]}") ;;
-  # The benchmarks, and an X server for the window's CPU per frame (scripts/bench.sh).
-  bench) wanted=("${build_packages[@]}" "${test_packages[@]}" "${web_packages[@]}" "${web_test_packages[@]}" xvfb) ;;
+  test) wanted=("${build_packages[@]}" "${web_packages[@]}" "${package_packages[@]}" "${test_packages[@]}") ;;
+  bench) wanted=("${build_packages[@]}" "${web_packages[@]}" "${package_packages[@]}" "${test_packages[@]}"
+                 "${bench_packages[@]}") ;;
   *) echo "usage: $0 build|web|test|package|bench" >&2; exit 2 ;;
 esac
 
 missing=()
 for package in "${wanted[@]}"; do
+  [[ " ${missing[*]} " == *" $package "* ]] && continue  # named by two lists
   if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
     missing+=("$package")
   fi

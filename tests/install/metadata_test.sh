@@ -1,10 +1,19 @@
 #!/usr/bin/env bash
 # The desktop entry and the AppStream file as desktops and software centres read them: both
 # validators clean, and one id throughout (file names, launchable, icon).
-# Usage: metadata_test.sh SOURCE-DIR
+# Usage: metadata_test.sh SOURCE-DIR BUILD-DIR VERSION. Exits 77 (skipped) where a validator is
+# missing.
 set -uo pipefail
+for tool in desktop-file-validate appstreamcli; do
+    if ! command -v "$tool" >/dev/null 2>&1; then
+        echo "SKIPPED: $tool is missing (on Debian, scripts/deps.sh test installs it)"
+        exit 77
+    fi
+done
 
 source=$1
+build=$2
+version=$3
 dir=$source/packaging
 app=io.github.farvane.farvane
 failures=0
@@ -15,7 +24,7 @@ fail() {
 }
 
 desktop=$dir/$app.desktop
-metainfo=$dir/$app.metainfo.xml
+metainfo=$build/packaging/$app.metainfo.xml
 if ! out=$(desktop-file-validate "$desktop" 2>&1) || [ -n "$out" ]; then
     fail "desktop-file-validate: $out"
 fi
@@ -29,7 +38,7 @@ notes=$(grep -E '^[EWIP]: ' <<<"$out")
 
 for pattern in "<id>$app</id>" "<launchable type=\"desktop-id\">$app.desktop</launchable>" \
                "<icon type=\"stock\">$app</icon>" '<project_license>MIT</project_license>' \
-               '<release version="1.33.7" date="2026-12-08"'; do
+               "<release version=\"$version\" date=\"2026-12-08\""; do
     grep -qF "$pattern" "$metainfo" || fail "the metainfo lacks $pattern"
 done
 grep -qxF "Icon=$app" "$desktop" || fail "the desktop entry's icon is not $app"

@@ -1,0 +1,33 @@
+# SPDX-License-Identifier: MIT
+# Run first in every install: notes in FARVANE_RECORD the folders on the way to FARVANE_DIRS (under
+# the install prefix) that do not exist yet, so that the uninstall target removes them again once
+# they are empty. Folders an earlier install noted stay noted while they are there. Paths are
+# noted as written, DESTDIR included.
+set(created)
+if(EXISTS "${FARVANE_RECORD}")
+  file(STRINGS "${FARVANE_RECORD}" noted)
+  foreach(dir IN LISTS noted)
+    if(IS_DIRECTORY "${dir}")
+      list(APPEND created "${dir}")
+    endif()
+  endforeach()
+endif()
+foreach(dir IN LISTS FARVANE_DIRS)
+  if(NOT IS_ABSOLUTE "${dir}")
+    set(dir "${CMAKE_INSTALL_PREFIX}/${dir}")
+  endif()
+  set(dir "$ENV{DESTDIR}${dir}")
+  cmake_path(NORMAL_PATH dir)
+  while(NOT IS_DIRECTORY "${dir}")
+    string(REGEX REPLACE "/$" "" dir "${dir}")
+    list(APPEND created "${dir}")
+    cmake_path(GET dir PARENT_PATH parent)
+    if(parent STREQUAL dir)
+      break()
+    endif()
+    set(dir "${parent}")
+  endwhile()
+endforeach()
+list(REMOVE_DUPLICATES created)
+list(JOIN created "\n" text)
+file(WRITE "${FARVANE_RECORD}" "${text}\n")
