@@ -379,11 +379,14 @@ void MainWindow::afterEvent()
         tickTimer.stop();
     }
     showState();
-    if (mid->watchOver() && watchOver) {
-        // Once, after the last frame has been painted.
-        view->repaint();
+    if (mid->watchOver() && watchOver)
         std::exchange(watchOver, nullptr)();
-    }
+}
+
+void MainWindow::onWatchOver(std::function<void()> act)
+{
+    watchOver = std::move(act);
+    afterEvent();
 }
 
 void MainWindow::showState()

@@ -54,8 +54,8 @@ public:
     void refresh();
     // Tests replace real time (ms since the form loaded) to play a stall.
     void setRealTimeSource(std::function<qint64()> source) { realTime = std::move(source); }
-    // Called once when a watch is over, its last frame on the screen.
-    void onWatchOver(std::function<void()> act) { watchOver = std::move(act); }
+    // Called once when a watch is over (at once if it is over already).
+    void onWatchOver(std::function<void()> act);
 
     bool eventFilter(QObject* watched, QEvent* event) override;
 

@@ -18,6 +18,8 @@
 #include <QSaveFile>
 #include <QScreen>
 #include <QSocketNotifier>
+#include <QTimer>
+#include <QWindow>
 
 #include "desktop/app.h"
 #include "desktop/icon.h"
@@ -113,18 +115,26 @@ extern "C" void onStopSignal(int number)
 
 MainWindow* liveWindow = nullptr;
 
-// Writes the scene's pixels as the screen holds them (whole, through a temporary file) to `path`.
+// Writes the scene's pixels as the screen holds them to `path` (whole, through a temporary file),
+// once the window is on the screen and has painted.
 void saveShownFrame(MainWindow& window, const std::string& path)
 {
-    QWidget* view = window.sceneView();
-    const QPoint at = view->mapTo(&window, QPoint(0, 0));
-    const QImage shown = window.screen()
-                             ->grabWindow(window.winId(), at.x(), at.y(), view->width(), view->height())
-                             .toImage()
-                             .convertToFormat(QImage::Format_RGB32);
-    QSaveFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::WriteOnly) || !shown.save(&file, "PNG") || !file.commit())
-        std::cerr << "farvane: cannot write " << path << "\n";
+    QTimer::singleShot(200, &window, [&window, path] {
+        if (!window.windowHandle() || !window.windowHandle()->isExposed()) {
+            saveShownFrame(window, path);
+            return;
+        }
+        QWidget* view = window.sceneView();
+        view->repaint();
+        const QPoint at = view->mapTo(&window, QPoint(0, 0));
+        const QImage shown = window.screen()
+                                 ->grabWindow(window.winId(), at.x(), at.y(), view->width(), view->height())
+                                 .toImage()
+                                 .convertToFormat(QImage::Format_RGB32);
+        QSaveFile file(QString::fromStdString(path));
+        if (!file.open(QIODevice::WriteOnly) || !shown.save(&file, "PNG") || !file.commit())
+            std::cerr << "farvane: cannot write " << path << "\n";
+    });
 }
 
 // The X platform ends the program with exit() when its connection breaks: the record is closed then.
