@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <limits>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -110,6 +111,12 @@ TEST(MidEnd, RealTimeGoesOntoTheVirtualClock)
              h.frames(Loaded + 61300);
          },
          1300, "Set", "wait 1300\n"},
+        {"a host clock gone wrong runs one due tick at most",
+         [](TestHost& h) {
+             h.game.advance(std::numeric_limits<double>::quiet_NaN());
+             h.game.advance(1e300);
+         },
+         600, "Ready", "menu mnuStart\nwait 600\n"},
         {"the ticks due before a key run first, and the key is recorded at its time",
          [](TestHost& h) { EXPECT_TRUE(h.game.key(Loaded + 800, 37, 1)); }, 800, "Ready", "wait 800\nkey 37 1\n"},
         {"a late key after a stall runs one tick, not a burst",
