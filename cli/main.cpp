@@ -5,8 +5,8 @@
 #include <string>
 
 #include "cli/screenshot.h"
-#include "common/atomicfile.h"
-#include "common/version.h"
+#include "files/atomicfile.h"
+#include "farvane/version.h"
 #include "headless/driver.h"
 #ifdef FARVANE_DESKTOP
 #include "desktop/app.h"
@@ -15,13 +15,14 @@
 namespace {
 
 constexpr const char* Usage =
-    "Usage: farvane [--record FILE]\n"
+    "Usage: farvane [--record FILE | --watch FILE]\n"
     "       farvane --script FILE [--screenshot OUT.png]\n"
     "       farvane --help | --version\n"
     "\n"
     "  (no option)          open the game window\n"
     "  --record FILE        open the window and write every event the game handles to FILE,\n"
     "                       as a script that --script replays\n"
+    "  --watch FILE         open the window and play the script FILE in it in real time\n"
     "  --script FILE        run the replay script FILE headless ('-' reads standard input)\n"
     "  --screenshot OUT.png with --script: write the window's client area after the script\n"
     "  --help               show this text\n"
@@ -83,7 +84,9 @@ int main(int argc, char** argv)
     std::string script;
     std::string screenshot;
     std::string record;
+    std::string watch;
     bool haveScript = false;
+    bool haveWatch = false;
     bool haveScreenshot = false;
     bool haveRecord = false;
 
@@ -111,6 +114,8 @@ int main(int argc, char** argv)
             status = value(haveScreenshot, screenshot);
         } else if (arg == "--record") {
             status = value(haveRecord, record);
+        } else if (arg == "--watch") {
+            status = value(haveWatch, watch);
         } else {
             status = usageError("unknown option \"" + arg + "\"");
         }
@@ -120,6 +125,8 @@ int main(int argc, char** argv)
 
     if (haveRecord && haveScript)
         return usageError("--record opens the window and cannot be used with --script");
+    if (haveWatch && (haveScript || haveRecord))
+        return usageError("--watch opens the window and cannot be used with --script or --record");
     if (haveScreenshot && !haveScript)
         return usageError("--screenshot needs --script");
 
@@ -136,6 +143,13 @@ int main(int argc, char** argv)
 
     if (!haveScript) {
 #ifdef FARVANE_DESKTOP
+        if (haveWatch) {
+            // Read and checked whole before anything shows, with the errors of --script.
+            std::optional<farvane::ReplayScript> watched = farvane::replay::loadScript(watch, std::cin, std::cerr);
+            if (!watched)
+                return 2;
+            return farvane::runWindow(argc, argv, {}, std::move(watched));
+        }
         return farvane::runWindow(argc, argv, record);
 #else
         std::cerr << "farvane: this build has no window (it was configured with FARVANE_DESKTOP=OFF);\n"

@@ -14,13 +14,11 @@ import json
 import os
 import shutil
 import socket
-import struct
 import subprocess
 import sys
 import tempfile
 import time
 import traceback
-import zlib
 
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
@@ -31,6 +29,9 @@ from selenium.webdriver.common.actions.pointer_input import PointerInput
 from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..'))
+from pngpixels import decode_png  # noqa: E402 - found through the path set just above
+
 CHROMIUM_FLAGS = ['--headless=new', '--no-sandbox', '--disable-gpu', '--disable-background-networking',
                   '--disable-component-update', '--disable-sync', '--no-first-run',
                   '--force-device-scale-factor=1', '--window-size=900,800']
@@ -39,46 +40,6 @@ CHROMIUM_FLAGS = ['--headless=new', '--no-sandbox', '--disable-gpu', '--disable-
 def chromium_binary():
     """Debian's Chromium itself, not the shell script in front of it."""
     return '/usr/lib/chromium/chromium' if os.path.exists('/usr/lib/chromium/chromium') else shutil.which('chromium')
-
-
-def decode_png(data):
-    """RGBA bytes of an 8-bit, non-interlaced RGB or RGBA PNG."""
-    assert data[:8] == b'\x89PNG\r\n\x1a\n', 'not a PNG'
-    pos, idat = 8, b''
-    while pos < len(data):
-        length, kind = struct.unpack('>I4s', data[pos:pos + 8])
-        body = data[pos + 8:pos + 8 + length]
-        if kind == b'IHDR':
-            width, height, depth, colour, _, _, interlace = struct.unpack('>IIBBBBB', body)
-            assert depth == 8 and colour in (2, 6) and interlace == 0, 'unexpected PNG format'
-        elif kind == b'IDAT':
-            idat += body
-        pos += 12 + length
-    channels = 4 if colour == 6 else 3
-    raw, row_bytes = zlib.decompress(idat), width * channels
-    out, previous = bytearray(), bytearray(row_bytes)
-    for y in range(height):
-        kind, row = raw[y * (row_bytes + 1)], bytearray(raw[y * (row_bytes + 1) + 1:(y + 1) * (row_bytes + 1)])
-        for i in range(row_bytes):
-            left = row[i - channels] if i >= channels else 0
-            up, up_left = previous[i], previous[i - channels] if i >= channels else 0
-            if kind == 1:
-                row[i] = (row[i] + left) & 255
-            elif kind == 2:
-                row[i] = (row[i] + up) & 255
-            elif kind == 3:
-                row[i] = (row[i] + (left + up) // 2) & 255
-            elif kind == 4:
-                p = left + up - up_left
-                pa, pb, pc = abs(p - left), abs(p - up), abs(p - up_left)
-                row[i] = (row[i] + (left if pa <= pb and pa <= pc else up if pb <= pc else up_left)) & 255
-        previous = row
-        if channels == 4:
-            out += row
-        else:
-            for x in range(width):
-                out += row[x * 3:x * 3 + 3] + b'\xff'
-    return width, height, bytes(out)
 
 
 class Page:
@@ -150,10 +111,10 @@ class Checks:
         assert done.returncode == 0, done.stderr
         return done.stdout
 
-    def same_pixels(self, moment):
-        """The canvas equals the headless screenshot of the page's recording so far."""
+    def same_pixels(self, moment, script=None):
+        """The canvas equals the headless screenshot of `script`, by default the page's recording so far."""
         shot = os.path.join(self.scratch, moment + '.png')
-        self.replay(self.page.hook('recording()'), '--screenshot', shot)
+        self.replay(script if script is not None else self.page.hook('recording()'), '--screenshot', shot)
         with open(shot, 'rb') as png:
             expected = decode_png(png.read())
         actual = self.page.pixels()
@@ -326,6 +287,44 @@ def play(page, checks, downloads):
         assert script.endswith('menu mnuQuit\n')
         assert checks.replay(script).splitlines()[-1].startswith('{"end": ')
     checks.run('Quit ends the game on the page', quit_game)
+
+    def watched_recording():
+        driver.execute_cdp_cmd('Emulation.clearDeviceMetricsOverride', {})
+        picker = driver.find_element(By.ID, 'watch')
+        bad = os.path.join(checks.scratch, 'bad.txt')
+        with open(bad, 'w', encoding='utf-8') as out:
+            out.write('menu mnuStart\njump\n')
+        refused = subprocess.run([checks.farvane, '--script', 'bad.txt'], capture_output=True, text=True,
+                                 cwd=checks.scratch, check=False)
+        picker.send_keys(bad)
+        note = driver.find_element(By.ID, 'watchError')
+        for _ in range(100):
+            if note.text:
+                break
+            time.sleep(0.02)
+        assert note.text == refused.stderr.strip(), note.text
+        assert js('return scene.hidden')  # nothing shown: the page stays ended
+        path = os.path.join(downloads, 'farvane-recording.txt')  # saved by an earlier check
+        with open(path, encoding='utf-8') as saved:
+            script = saved.read()
+        picker.send_keys(path)
+        for _ in range(100):
+            if not js('return scene.hidden'):
+                break
+            time.sleep(0.02)
+        assert page.enabled('mnuFile') and not page.enabled('mnuStart') and page.enabled('mnuQuit')
+        length = sum(int(line.split()[1]) for line in script.splitlines() if line.startswith('wait '))
+        boxes = 0
+        while page.hook('virtualNow()') < length and boxes < 10:
+            if page.advance(1000) == 'box':
+                boxes += 1
+                driver.find_element(By.ID, 'box').find_element(By.TAG_NAME, 'button').click()
+                page.settle()
+        assert boxes == checks.replay(script).count('"msgbox"'), boxes
+        ActionChains(driver).send_keys(Keys.ARROW_LEFT).perform()  # the watcher's keys change nothing
+        page.advance(500)
+        checks.same_pixels('watched', script)
+    checks.run('a recording opened on the page plays to the headless screenshot', watched_recording)
 
 
 def wait_ready(page):

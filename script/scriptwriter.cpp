@@ -1,7 +1,9 @@
 // Recording: commands become script lines, with the waits between them.
-#include "common/scriptwriter.h"
+#include "script/scriptwriter.h"
 
-#include "common/version.h"
+#include "script/recordsink.h"
+
+#include "farvane/version.h"
 
 namespace farvane {
 
@@ -30,5 +32,7 @@ void ScriptWriter::append(std::string& out, Millis now, const Command& command)
     out += formatCommand(command);
     out += '\n';
 }
+
+StringSink::StringSink() : recorded(ScriptWriter::heading()) { recorded += '\n'; }
 
 } // namespace farvane
