@@ -110,6 +110,14 @@ void WebGame::MsgBox(std::string_view prompt, std::string_view title)
     boxOpen = false;
 }
 
+std::optional<WebGame::RealMillis> WebGame::nextDue() const
+{
+    const std::optional<VirtualClock::Millis> due = clock.nextDue();
+    if (!due || hasEnded || boxOpen || hiddenSince)
+        return std::nullopt;
+    return offset + static_cast<RealMillis>(*due);
+}
+
 int WebGame::menuState() const
 {
     int bits = 0;

@@ -44,6 +44,10 @@ public:
     // jumps or races when the player comes back.
     void setHidden(RealMillis now, bool hidden);
 
+    // The real time the next tick falls due; nothing when no tick will without an event (no timer
+    // enabled, the tab hidden, the box up, the game ended), so an idle page can sleep.
+    std::optional<RealMillis> nextDue() const;
+
     // The picture, drawn again where the scene changed since the last call; false when nothing
     // may have. The picture is then whole; dirty() tells which of its device pixels are new.
     bool render();
