@@ -8,7 +8,7 @@
 #include <string>
 
 #include "cli/screenshot.h"
-#include "common/atomicfile.h"
+#include "files/atomicfile.h"
 #include "headless/driver.h"
 #ifdef FARVANE_DESKTOP
 #include "desktop/app.h"

@@ -19,9 +19,9 @@
 #include <QTimer>
 #include <QWindow>
 
-#include "common/raster.h"
-#include "common/scenediff.h"
-#include "common/script.h"
+#include "picture/raster.h"
+#include "picture/scenediff.h"
+#include "script/script.h"
 #include "desktop/framepaint.h"
 #include "desktop/icon.h"
 #include "desktop/recorder.h"

@@ -11,8 +11,8 @@
 #include <QMainWindow>
 #include <QTimer>
 
-#include "common/menutable.h"
-#include "common/virtualclock.h"
+#include "menu/menutable.h"
+#include "midend/virtualclock.h"
 #include "desktop/qthost.h"
 #include "game/form.h"
 

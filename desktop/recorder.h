@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "common/atomicfile.h"
-#include "common/scriptwriter.h"
+#include "files/atomicfile.h"
+#include "script/scriptwriter.h"
 
 namespace farvane {
 

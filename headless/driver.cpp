@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "game/form.h"
-#include "common/dump.h"
-#include "common/script.h"
-#include "common/virtualclock.h"
+#include "script/dump.h"
+#include "script/script.h"
+#include "midend/virtualclock.h"
 
 namespace farvane::replay {
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "common/dump.h"
+#include "script/dump.h"
 
 namespace farvane {
 

@@ -10,11 +10,11 @@
 #include <string_view>
 #include <vector>
 
-#include "common/menutable.h"
-#include "common/raster.h"
-#include "common/scenediff.h"
-#include "common/scriptwriter.h"
-#include "common/virtualclock.h"
+#include "menu/menutable.h"
+#include "picture/raster.h"
+#include "picture/scenediff.h"
+#include "script/scriptwriter.h"
+#include "midend/virtualclock.h"
 #include "game/form.h"
 
 namespace farvane {

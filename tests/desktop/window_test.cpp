@@ -33,7 +33,7 @@
 #include "desktop/mainwindow.h"
 #include "desktop/recorder.h"
 #include "headless/driver.h"
-#include "common/dump.h"
+#include "script/dump.h"
 
 using namespace farvane;
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "common/virtualclock.h"
+#include "midend/virtualclock.h"
 
 namespace farvane {
 namespace {

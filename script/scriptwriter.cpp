@@ -1,5 +1,5 @@
 // Recording: commands become script lines, with the waits between them.
-#include "common/scriptwriter.h"
+#include "script/scriptwriter.h"
 
 namespace farvane {
 

@@ -1,7 +1,7 @@
 // Where two scenes differ, element by element, in the rasterizer's own logical pixels: twips become
 // pixels by floor division by 15, a box covers from Left up to, not including, Left + Width (at
 // least one pixel), and a line stays within the box of its two end pixels.
-#include "common/scenediff.h"
+#include "picture/scenediff.h"
 
 #include <algorithm>
 #include <array>
@@ -9,7 +9,7 @@
 #include <cstddef>
 #include <type_traits>
 
-#include "common/pixelbox.h"
+#include "picture/pixelbox.h"
 
 namespace farvane {
 

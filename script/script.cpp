@@ -1,5 +1,5 @@
 // The replay script reader: splits lines into words and checks every command and number.
-#include "common/script.h"
+#include "script/script.h"
 
 #include <array>
 #include <charconv>

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "common/script.h"
+#include "script/script.h"
 
 namespace farvane {
 

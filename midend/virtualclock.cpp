@@ -1,5 +1,5 @@
 // The timers' schedule on a clock of whole milliseconds.
-#include "common/virtualclock.h"
+#include "midend/virtualclock.h"
 
 namespace farvane {
 

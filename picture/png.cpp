@@ -1,5 +1,5 @@
 // PNG encoding with libpng, into memory: the caller decides how the bytes reach a file.
-#include "common/png.h"
+#include "picture/png.h"
 
 #include <csetjmp>
 #include <vector>

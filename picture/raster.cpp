@@ -8,7 +8,7 @@
 // overlap by a device pixel here and there and never leave a gap. Text at ratio 1 and 2 comes from
 // the atlas drawn at that ratio (sharp at the device's resolution); at any other ratio each device
 // pixel takes the coverage of the ratio-1 atlas pixel of the last logical pixel whose block covers it.
-#include "common/raster.h"
+#include "picture/raster.h"
 
 #include <algorithm>
 #include <array>
@@ -18,8 +18,8 @@
 #include <string_view>
 #include <type_traits>
 
-#include "common/glyphatlas.h"
-#include "common/pixelbox.h"
+#include "picture/glyphatlas.h"
+#include "picture/pixelbox.h"
 
 namespace farvane {
 

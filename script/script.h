@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "common/menutable.h"
+#include "menu/menutable.h"
 
 namespace farvane {
 

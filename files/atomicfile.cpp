@@ -1,5 +1,5 @@
 // Files the player owns are written whole or not at all.
-#include "common/atomicfile.h"
+#include "files/atomicfile.h"
 
 #include <atomic>
 #include <cerrno>

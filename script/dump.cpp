@@ -1,5 +1,5 @@
 // JSON output of the replay: every key of the state dump in its fixed order, and the event lines.
-#include "common/dump.h"
+#include "script/dump.h"
 
 #include "playfield/numbertext.h"
 

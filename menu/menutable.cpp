@@ -1,5 +1,5 @@
 // The menu table and its rule, shared by the window, the headless driver and the script reader.
-#include "common/menutable.h"
+#include "menu/menutable.h"
 
 namespace farvane {
 

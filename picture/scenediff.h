@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "common/raster.h"
+#include "picture/raster.h"
 #include "playfield/scene.h"
 
 namespace farvane {

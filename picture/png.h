@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "common/raster.h"
+#include "picture/raster.h"
 
 namespace farvane {
 

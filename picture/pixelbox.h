@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "common/raster.h"
+#include "picture/raster.h"
 #include "playfield/element.h"
 
 namespace farvane {

@@ -1,5 +1,5 @@
 // The labels' characters as coverage bytes, drawn once from DejaVu Sans Mono by tools/glyphatlas
-// and checked in (common/glyphatlas_data.cpp), so no host needs the font file at run time.
+// and checked in (picture/glyphatlas_data.cpp), so no host needs the font file at run time.
 #pragma once
 
 #include <array>
