@@ -48,6 +48,7 @@ let ratio = 1;        // device pixels per scene pixel, the ratio the module dra
 let layoutDue = true; // the viewport changed since the canvas was last sized
 let timer = 0;        // the page's one timer: the next tick due
 let calls = 0;        // calls into the module, for the idle test
+let okClicks = 0;     // clicks on the box's OK, answered or not, for the test
 
 // Puts the module's picture on the canvas: only the rectangles `dirty` names (x, y, width,
 // height in device pixels), or all of it when `dirty` is null or the canvas changes size.
@@ -282,8 +283,9 @@ function showMenu(menu) {
   for (const other of menus) titleOf(other).tabIndex = other === menu ? 0 : -1;
 }
 
+// A click on a title: the menu opens, or closes and the keys go back to the game.
 function toggleMenu(menu) {
-  if (openMenu() === menu) closeMenus();
+  if (openMenu() === menu) backToGame();
   else showMenu(menu);
 }
 
@@ -415,7 +417,10 @@ function listen() {
   box.addEventListener('pointerdown', (event) => {
     if (event.timeStamp >= boxShownAt) boxPressed = true;
   }, true);
-  boxOk.addEventListener('click', () => { if (boxPressed) box.close(); });
+  boxOk.addEventListener('click', () => {
+    okClicks += 1;
+    if (boxPressed) box.close();
+  });
   box.addEventListener('cancel', (event) => event.preventDefault());
 
   for (const menu of menus) {
@@ -432,7 +437,7 @@ function listen() {
     });
   }
   document.addEventListener('pointerdown', (event) => {
-    if (!event.target.closest('.menu')) closeMenus();
+    if (!event.target.closest('.menu') && (openMenu() || menubar.contains(document.activeElement))) backToGame();
   });
   document.addEventListener('visibilitychange', () => {
     sendHidden();
@@ -486,6 +491,7 @@ function testHook() {
     boxOpen: () => box.open,
     ratio: () => ratio,
     calls: () => calls,
+    okClicks: () => okClicks,
     timerSet: () => timer !== 0,
     said: () => said,
     dump: () => module.UTF8ToString(module._farvane_dump()),
