@@ -53,5 +53,34 @@ TEST(WebGame, RealTimeGoesOntoTheVirtualClockWithoutJumps)
     }
 }
 
+TEST(WebGame, TheNextDueTickIsInRealTimeAndNoneWhileNothingCanRun)
+{
+    const struct {
+        const char* what;
+        std::function<void(WebGame&)> play;
+        std::optional<double> due;
+    } cases[] = {
+        {"before Start no timer runs", [](WebGame&) {}, std::nullopt},
+        {"the first countdown word", [](WebGame& game) { game.menu(1000, MenuName::mnuStart); }, 1600},
+        {"after a stall, from where play resumed",
+         [](WebGame& game) {
+             game.menu(1000, MenuName::mnuStart);
+             game.runDueTicks(11000);
+         },
+         11600},
+        {"a hidden tab",
+         [](WebGame& game) {
+             game.menu(1000, MenuName::mnuStart);
+             game.setHidden(1100, true);
+         },
+         std::nullopt},
+    };
+    for (const auto& row : cases) {
+        WebGame game(1000, 1.0, [](std::string_view, std::string_view) { return 0.0; });
+        row.play(game);
+        EXPECT_EQ(game.nextDue(), row.due) << row.what;
+    }
+}
+
 } // namespace
 } // namespace farvane
