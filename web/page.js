@@ -74,7 +74,11 @@ function dirtyRects() {
   return new Int32Array(module.HEAPU8.buffer, module._farvane_dirty_rects(), count * 4);
 }
 
+let shownState = -1;
+
 function showMenus(state) {
+  if (state === shownState) return;
+  shownState = state;
   entries.forEach((entry, i) => { entry.disabled = !(state & (1 << i)); });
   fileTitle.disabled = !(state & (1 << 5));
   helpTitle.disabled = !(state & (1 << 6));
