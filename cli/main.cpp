@@ -17,13 +17,14 @@
 namespace {
 
 constexpr const char* Usage =
-    "Usage: farvane [--record FILE]\n"
+    "Usage: farvane [--record FILE | --watch FILE]\n"
     "       farvane --script FILE [--screenshot OUT.png [--scale R]]\n"
     "       farvane --help | --version\n"
     "\n"
     "  (no option)          open the game window\n"
     "  --record FILE        open the window and write every event the game handles to FILE,\n"
     "                       as a script that --script replays\n"
+    "  --watch FILE         open the window and play the script FILE in it in real time\n"
     "  --script FILE        run the replay script FILE headless ('-' reads standard input)\n"
     "  --screenshot OUT.png with --script: write the window's client area after the script\n"
     "  --scale R            with --screenshot: draw it at device pixel ratio R, 1 to 4 (default 1)\n"
@@ -106,7 +107,9 @@ int main(int argc, char** argv)
     std::string screenshot;
     std::string record;
     std::string scaleText;
+    std::string watch;
     bool haveScript = false;
+    bool haveWatch = false;
     bool haveScreenshot = false;
     bool haveRecord = false;
     bool haveScale = false;
@@ -137,6 +140,8 @@ int main(int argc, char** argv)
             status = value(haveScale, scaleText);
         } else if (arg == "--record") {
             status = value(haveRecord, record);
+        } else if (arg == "--watch") {
+            status = value(haveWatch, watch);
         } else {
             status = usageError("unknown option \"" + arg + "\"");
         }
@@ -146,6 +151,8 @@ int main(int argc, char** argv)
 
     if (haveRecord && haveScript)
         return usageError("--record opens the window and cannot be used with --script");
+    if (haveWatch && (haveScript || haveRecord))
+        return usageError("--watch opens the window and cannot be used with --script or --record");
     if (haveScreenshot && !haveScript)
         return usageError("--screenshot needs --script");
     if (haveScale && !haveScreenshot)
@@ -167,6 +174,13 @@ int main(int argc, char** argv)
 
     if (!haveScript) {
 #ifdef FARVANE_DESKTOP
+        if (haveWatch) {
+            // Read and checked whole before anything shows, with the errors of --script.
+            std::optional<farvane::ReplayScript> watched = farvane::replay::loadScript(watch, std::cin, std::cerr);
+            if (!watched)
+                return 2;
+            return farvane::runWindow(argc, argv, {}, std::move(watched));
+        }
         return farvane::runWindow(argc, argv, record);
 #else
         std::cerr << "farvane: this build has no window (it was configured with FARVANE_DESKTOP=OFF);\n"

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "playfield/scene.h"
+#include "script/script.h"
 
 namespace farvane::replay {
 
@@ -14,6 +15,10 @@ struct Result {
                                      // its output could not be written
     std::optional<Scene> finalScene; // the scene after the last command, when the script ran
 };
+
+// Reads and checks the script named `file` ("-" reads `in`) whole. On failure writes what is wrong
+// to `err` ("FILE:LINE: ...", or "farvane: cannot read FILE: reason") and returns none.
+std::optional<ReplayScript> loadScript(const std::string& file, std::istream& in, std::ostream& err);
 
 // Runs the script named `file` ("-" reads `in`): JSON lines go to `out`, errors to `err`.
 Result runScriptFile(const std::string& file, std::istream& in, std::ostream& out, std::ostream& err);

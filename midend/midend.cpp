@@ -13,8 +13,6 @@
 
 namespace farvane {
 
-StringSink::StringSink() : recorded(ScriptWriter::heading()) { recorded += '\n'; }
-
 class MidEnd::Impl : public Host {
 public:
     using Millis = VirtualClock::Millis;

@@ -27,31 +27,13 @@
 #include "menu/menutable.h"
 #include "picture/raster.h"
 #include "playfield/scene.h"
+#include "script/recordsink.h"
 #include "script/script.h"
 
 namespace farvane {
 
 // Real time: milliseconds on the host's monotonic clock, any origin.
 using RealMillis = double;
-
-// Where a recording goes: script lines, whole and in order, each ending with '\n'. A sink opens
-// with the heading line (ScriptWriter::heading()) itself; the mid end writes what follows it.
-class RecordSink {
-public:
-    virtual ~RecordSink() = default;
-    virtual void write(std::string_view lines) = 0;
-};
-
-// A recording kept in memory (the page hands it out as a download).
-class StringSink : public RecordSink {
-public:
-    StringSink();
-    void write(std::string_view lines) override { recorded += lines; }
-    const std::string& text() const { return recorded; }
-
-private:
-    std::string recorded;
-};
 
 // What the menus show: which entries can be chosen now (the one rule every host follows), and
 // whether the File and Help menus themselves are enabled.

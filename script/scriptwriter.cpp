@@ -1,6 +1,8 @@
 // Recording: commands become script lines, with the waits between them.
 #include "script/scriptwriter.h"
 
+#include "script/recordsink.h"
+
 namespace farvane {
 
 std::string_view ScriptWriter::heading()
@@ -28,5 +30,7 @@ void ScriptWriter::append(std::string& out, Millis now, const Command& command)
     out += formatCommand(command);
     out += '\n';
 }
+
+StringSink::StringSink() : recorded(ScriptWriter::heading()) { recorded += '\n'; }
 
 } // namespace farvane
