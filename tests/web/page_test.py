@@ -14,6 +14,8 @@ import base64
 import contextlib
 import json
 import os
+import pathlib
+import re
 import shutil
 import socket
 import subprocess
@@ -405,9 +407,9 @@ def keys_alone(page, checks, url):
     checks.run('a tap begun before the box shows does not close it', tap_in_flight)
 
 
-def idle_and_offline(page, checks, url, stop_server):
+def idle_and_offline(page, checks, url, server, site):
     """A page with nothing due makes no calls and asks for no frames; after one visit a reload
-    with the network cut plays."""
+    with the network cut plays; a new version of the page replaces the kept one."""
     def idle():
         page.driver.execute_cdp_cmd('Page.addScriptToEvaluateOnNewDocument', {'source':
             'window.frames_asked = 0; const ask = requestAnimationFrame;'
@@ -426,12 +428,31 @@ def idle_and_offline(page, checks, url, stop_server):
         ready = page.driver.execute_async_script(
             'navigator.serviceWorker.ready.then(() => caches.keys()).then(arguments[0])')
         assert len(ready) == 1, ready
-        stop_server()
+        server(False)
         page.load(url)
         page.choose('mnuFile', 'mnuStart')
         page.advance(2400)
         assert page.state('Timer1') and page.state('lblReady') == ''
     checks.run('after one visit a reload with the network cut plays', offline)
+
+    def new_version():
+        # As a build names the kept files after their contents: a changed page, a new name.
+        worker = pathlib.Path(site, 'sw.js')
+        worker.write_text(re.sub(r"'farvane-\w+'", "'farvane-next'", worker.read_text()))
+        with open(os.path.join(site, 'index.html'), 'a', encoding='utf-8') as html:
+            html.write('<!-- next -->\n')
+        server(True)
+        page.load(url)
+        kept = None
+        for _ in range(100):
+            kept = page.driver.execute_async_script('caches.keys().then(arguments[0])')
+            if kept == ['farvane-next']:
+                break
+            time.sleep(0.05)
+        assert kept == ['farvane-next'], kept
+        assert '<!-- next -->' in page.driver.execute_async_script(
+            "caches.open('farvane-next').then((c) => c.match('index.html')).then((r) => r.text()).then(arguments[0])")
+    checks.run('the next visit after a new version keeps its files in place of the old', new_version)
 
 
 def main():
@@ -443,12 +464,18 @@ def main():
     downloads = os.path.join(scratch, 'downloads')
     os.mkdir(downloads)
     port = free_port()
-    server = subprocess.Popen([sys.executable, '-m', 'http.server', '--bind', '127.0.0.1', '-d', args.site, str(port)],
-                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    site = os.path.join(scratch, 'site')  # a copy: the test makes a new version of it
+    shutil.copytree(args.site, site)
+    servers = []
 
-    def stop_server():
-        server.terminate()
-        server.wait()
+    def server(up):
+        """Starts or stops the web server: the network is there or cut."""
+        while servers:
+            servers[-1].terminate()
+            servers.pop().wait()
+        if up:
+            servers.append(subprocess.Popen([sys.executable, '-m', 'http.server', '--bind', '127.0.0.1', '-d', site,
+                                             str(port)], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
 
     driver = None
     checks = Checks(None, os.path.abspath(args.farvane), scratch)
@@ -464,6 +491,7 @@ def main():
         driver.execute_cdp_cmd('Browser.setDownloadBehavior', {'behavior': 'allow', 'downloadPath': downloads})
         page = Page(driver)
         checks.page = page
+        server(True)
         page.set_viewport(1280, 800, 1, False)
         for _ in range(100):
             with contextlib.suppress(Exception):
@@ -472,14 +500,14 @@ def main():
             time.sleep(0.1)
         play(page, checks, downloads)
         keys_alone(page, checks, url)
-        idle_and_offline(page, checks, url, stop_server)
+        idle_and_offline(page, checks, url, server, site)
     except Exception:  # noqa: BLE001 - a broken run is one more failure
         checks.failed.append('the run itself')
         traceback.print_exc(file=sys.stdout)
     finally:
         if driver:
             driver.quit()
-        stop_server()
+        server(False)
         shutil.rmtree(scratch, ignore_errors=True)
     if checks.failed:
         print('failed:', ', '.join(checks.failed))
