@@ -199,6 +199,7 @@ const said = []; // every announcement, for the test
 
 function say(text) {
   said.push(text);
+  if (said.length > 50) said.shift();
   // A new node each time, so the same words twice are still told.
   announcer.replaceChildren(document.createTextNode(text));
 }
