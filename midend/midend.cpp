@@ -79,8 +79,11 @@ public:
     void runDue(RealMillis now)
     {
         eventTime = now;
+        // Far beyond any real run, and still a whole number a double holds exactly.
+        constexpr RealMillis Latest = 9007199254740992.0; // 2^53
         const RealMillis real = std::floor(now - offset);
-        Millis until = std::max<Millis>(clock.now(), real > 0 ? static_cast<Millis>(real) : 0);
+        const Millis reached = !(real > 0) ? 0 : static_cast<Millis>(std::min(real, Latest)); // NaN too
+        Millis until = std::max<Millis>(clock.now(), reached);
         // After a stall play resumes where it stood instead of racing through every tick it
         // missed; the virtual clock, and so a record, stays exact.
         if (const std::optional<Millis> due = nextDue(); due && until > *due + static_cast<Millis>(StallMs)) {

@@ -35,8 +35,10 @@
 #include "headless/driver.h"
 #include "script/dump.h"
 #include "script/scriptwriter.h"
+#include "tests/core/game.h"
 
 using namespace farvane;
+using farvane::test::setUpLosingTick;
 
 namespace {
 
@@ -55,19 +57,6 @@ std::string dumpOf(MainWindow& window)
     std::string line;
     replay::appendDumpLine(line, window.form(), window.game().virtualNow());
     return line;
-}
-
-// One shield left and an obstacle about to land on the player: the next game tick loses.
-void setUpLosingTick(Veskara& form, int obstacles = 1)
-{
-    form.Timer2.Enabled = false;
-    form.Timer1.Enabled = true;
-    form.HideShield2();
-    form.HideShield1();
-    for (int i = 0; i < obstacles; ++i) {
-        form.Obstacle[i].Left = 3000;
-        form.Obstacle[i].Top = 5000;
-    }
 }
 
 struct BoxCall {

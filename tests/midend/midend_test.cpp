@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <limits>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -11,15 +12,16 @@
 #include "headless/driver.h"
 #include "midend/midend.h"
 #include "picture/scenediff.h"
+#include "tests/core/game.h"
 
 namespace farvane {
 namespace {
 
 constexpr RealMillis Loaded = 1000; // real time the form loads at: any origin will do
 
-// A host that plays a live game on a clock of its own: the box stays up `boxTakes` ms.
-struct Host {
-    explicit Host(bool checkpoints = false, std::optional<ReplayScript> watch = std::nullopt)
+// A host with a clock of its own, calling the mid end as a live host does; the box stays up `boxTakes` ms.
+struct TestHost {
+    explicit TestHost(bool checkpoints = false, std::optional<ReplayScript> watch = std::nullopt)
         : game(watch ? MidEnd(Loaded, box(), std::move(*watch)) : MidEnd(Loaded, box(), {&sink, checkpoints}))
     {
     }
@@ -63,20 +65,13 @@ struct Host {
     MidEnd game;
 };
 
-// One shield left and an obstacle about to land on the player: the next game tick loses.
 void loseAtTheNextTick(MidEnd& game)
 {
-    Veskara& form = game.form();
-    form.Timer2.Enabled = false;
-    form.Timer1.Enabled = true;
-    form.HideShield2();
-    form.HideShield1();
-    form.Obstacle[0].Left = 3000;
-    form.Obstacle[0].Top = 5000;
+    test::setUpLosingTick(game.form());
     game.formChanged();
 }
 
-std::string recorded(const Host& host) { return host.sink.text() + host.game.closingLines(); }
+std::string recorded(const TestHost& host) { return host.sink.text() + host.game.closingLines(); }
 
 std::string headlessDump(const std::string& script)
 {
@@ -91,22 +86,23 @@ TEST(MidEnd, RealTimeGoesOntoTheVirtualClock)
 {
     const struct {
         const char* what;
-        std::function<void(Host&)> play;
+        std::function<void(TestHost&)> play;
         std::uint64_t virtualNow;
         const char* ready;      // lblReady afterwards
         const char* recordEnds; // the recording's last lines
     } cases[] = {
-        {"frames every 16 ms for 1.2 s", [](Host& h) { h.frames(Loaded + 1200); }, 1200, "Set", "menu mnuStart\nwait 1200\n"},
+        {"frames every 16 ms for 1.2 s", [](TestHost& h) { h.frames(Loaded + 1200); }, 1200, "Set",
+         "menu mnuStart\nwait 1200\n"},
         {"one frame after a 10 s stall resumes at the tick that was due",
-         [](Host& h) { h.game.advance(Loaded + 10000); }, 600, "Ready", "menu mnuStart\nwait 600\n"},
+         [](TestHost& h) { h.game.advance(Loaded + 10000); }, 600, "Ready", "menu mnuStart\nwait 600\n"},
         {"and play goes on from there in step with real time",
-         [](Host& h) {
+         [](TestHost& h) {
              h.game.advance(Loaded + 10000);
              h.game.advance(Loaded + 10600);
          },
          1200, "Set", "wait 1200\n"},
         {"a minute hidden is left out; a frame while hidden runs nothing",
-         [](Host& h) {
+         [](TestHost& h) {
              h.frames(Loaded + 100);
              h.game.setHidden(h.real, true);
              h.game.advance(Loaded + 30000);
@@ -115,19 +111,25 @@ TEST(MidEnd, RealTimeGoesOntoTheVirtualClock)
              h.frames(Loaded + 61300);
          },
          1300, "Set", "wait 1300\n"},
+        {"a host clock gone wrong runs one due tick at most",
+         [](TestHost& h) {
+             h.game.advance(std::numeric_limits<double>::quiet_NaN());
+             h.game.advance(1e300);
+         },
+         600, "Ready", "menu mnuStart\nwait 600\n"},
         {"the ticks due before a key run first, and the key is recorded at its time",
-         [](Host& h) { EXPECT_TRUE(h.game.key(Loaded + 800, 37, 1)); }, 800, "Ready", "wait 800\nkey 37 1\n"},
+         [](TestHost& h) { EXPECT_TRUE(h.game.key(Loaded + 800, 37, 1)); }, 800, "Ready", "wait 800\nkey 37 1\n"},
         {"a late key after a stall runs one tick, not a burst",
-         [](Host& h) { h.game.key(Loaded + 10000, 38, 0); }, 600, "Ready", "wait 600\nkey 38 0\n"},
+         [](TestHost& h) { h.game.key(Loaded + 10000, 38, 0); }, 600, "Ready", "wait 600\nkey 38 0\n"},
         {"the close button runs no tick first",
-         [](Host& h) {
+         [](TestHost& h) {
              h.game.close(Loaded + 700);
              EXPECT_TRUE(h.game.ended());
              EXPECT_FALSE(h.game.key(Loaded + 800, 37, 0));
          },
          0, "", "menu mnuStart\nclose\n"},
         {"Quit ends the program and closes the record where the game stands",
-         [](Host& h) {
+         [](TestHost& h) {
              h.runUntil(Loaded + 650);
              EXPECT_TRUE(h.game.menu(h.real, MenuName::mnuQuit));
              EXPECT_TRUE(h.game.ended());
@@ -136,7 +138,7 @@ TEST(MidEnd, RealTimeGoesOntoTheVirtualClock)
          650, "Ready", "wait 650\nmenu mnuQuit\n"},
     };
     for (const auto& row : cases) {
-        Host host;
+        TestHost host;
         ASSERT_TRUE(host.game.menu(Loaded, MenuName::mnuStart));
         row.play(host);
         EXPECT_EQ(host.game.virtualNow(), row.virtualNow) << row.what;
@@ -160,7 +162,7 @@ TEST(MidEnd, TheBoxHoldsTheClockAndTheRecordEndsAtIt)
         {"the window closed on it", true, "\nclose-at-box\nwait 50\n"},
     };
     for (const auto& row : cases) {
-        Host host;
+        TestHost host;
         host.boxTakes = 5000;
         host.closeAtBox = row.closeAtBox;
         host.game.form().mnuStart_Click();
@@ -186,7 +188,7 @@ TEST(MidEnd, TheBoxHoldsTheClockAndTheRecordEndsAtIt)
 
 TEST(MidEnd, DeadlinesAreTheTicksOwnTimesOrNone)
 {
-    Host host(true);
+    TestHost host(true);
     EXPECT_EQ(host.game.deadline(), std::nullopt); // idle: the host sleeps
     host.game.menu(Loaded, MenuName::mnuStart);
     EXPECT_EQ(host.game.deadline(), std::optional(Loaded + 600));
@@ -207,28 +209,29 @@ TEST(MidEnd, TheMenusFollowOneRule)
     using Entries = std::array<bool, MenuItems.size()>; // Start, Restart, Quit, How, About
     const struct {
         const char* what;
-        std::function<void(Host&)> play;
+        std::function<void(TestHost&)> play;
         MenuState menus;
     } cases[] = {
-        {"at start everything", [](Host&) {}, {Entries{true, true, true, true, true}, true, true}},
+        {"at start everything", [](TestHost&) {}, {Entries{true, true, true, true, true}, true, true}},
         {"in a game the Help menu and its entries are off",
-         [](Host& h) { h.game.menu(Loaded, MenuName::mnuStart); }, {Entries{false, true, true, false, false}, true, false}},
+         [](TestHost& h) { h.game.menu(Loaded, MenuName::mnuStart); },
+         {Entries{false, true, true, false, false}, true, false}},
         {"a lost game gives Help back",
-         [](Host& h) {
+         [](TestHost& h) {
              h.game.menu(Loaded, MenuName::mnuStart);
              loseAtTheNextTick(h.game);
              h.runUntil(Loaded + 50);
          },
          {Entries{false, true, true, true, true}, true, true}},
-        {"once ended nothing", [](Host& h) { h.game.close(Loaded); }, {}},
+        {"once ended nothing", [](TestHost& h) { h.game.close(Loaded); }, {}},
     };
     for (const auto& row : cases) {
-        Host host;
+        TestHost host;
         row.play(host);
         EXPECT_EQ(host.game.menuState(), row.menus) << row.what;
     }
     // An entry that cannot be chosen does nothing and records nothing.
-    Host host;
+    TestHost host;
     host.game.menu(Loaded, MenuName::mnuStart);
     EXPECT_FALSE(host.game.menu(Loaded + 10, MenuName::mnuAbout));
     EXPECT_TRUE(recorded(host).ends_with("\nmenu mnuStart\n"));
@@ -238,7 +241,7 @@ TEST(MidEnd, TheMenusFollowOneRule)
 // stops on the picture the headless replay draws, whatever the watcher presses.
 TEST(MidEnd, AWatchedRecordingPlaysAsRecorded)
 {
-    Host player;
+    TestHost player;
     player.closeAtBox = true;
     player.game.menu(Loaded, MenuName::mnuStart);
     for (int press = 0; player.boxes.empty() && press < 2000; ++press)
@@ -249,7 +252,7 @@ TEST(MidEnd, AWatchedRecordingPlaysAsRecorded)
     ScriptError error;
     std::optional<ReplayScript> script = parseScript(record, error);
     ASSERT_TRUE(script);
-    Host watcher(false, std::move(script));
+    TestHost watcher(false, std::move(script));
     watcher.boxTakes = 3000;
     EXPECT_EQ(watcher.game.menuState(),
               (MenuState{{false, false, true, false, false}, true, false})); // only Quit

@@ -155,11 +155,12 @@ class Checks:
         assert done.returncode == 0, done.stderr
         return done.stdout
 
-    def same_pixels(self, moment):
-        """The canvas equals the headless screenshot of the page's recording so far, drawn at the
-        page's ratio."""
+    def same_pixels(self, moment, script=None):
+        """The canvas equals the headless screenshot of `script`, by default the page's recording so
+        far, drawn at the page's ratio."""
         shot = os.path.join(self.scratch, moment + '.png')
-        self.replay(self.page.hook('recording()'), '--screenshot', shot, '--scale', repr(self.page.hook('ratio()')))
+        self.replay(script if script is not None else self.page.hook('recording()'), '--screenshot', shot,
+                    '--scale', repr(self.page.hook('ratio()')))
         with open(shot, 'rb') as png:
             data = base64.b64encode(png.read()).decode()
         differ = self.page.driver.execute_async_script(
@@ -341,11 +342,47 @@ def play(page, checks, downloads):
         assert checks.replay(script).splitlines()[-1].startswith('{"end": ')
     checks.run('Quit leaves only the ended text', quit_game)
 
+    def watched_recording():
+        driver.execute_cdp_cmd('Emulation.clearDeviceMetricsOverride', {})
+        picker = driver.find_element(By.ID, 'watch')
+        bad = os.path.join(checks.scratch, 'bad.txt')
+        with open(bad, 'w', encoding='utf-8') as out:
+            out.write('menu mnuStart\njump\n')
+        refused = subprocess.run([checks.farvane, '--script', 'bad.txt'], capture_output=True, text=True,
+                                 cwd=checks.scratch, check=False)
+        picker.send_keys(bad)
+        note = driver.find_element(By.ID, 'watchError')
+        for _ in range(100):
+            if note.text:
+                break
+            time.sleep(0.02)
+        assert note.text == refused.stderr.strip(), note.text
+        assert js('return scene.hidden')  # nothing shown: the page stays ended
+        path = os.path.join(downloads, 'farvane-recording.txt')  # saved by an earlier check
+        with open(path, encoding='utf-8') as saved:
+            script = saved.read()
+        picker.send_keys(path)
+        for _ in range(100):
+            if not js('return scene.hidden'):
+                break
+            time.sleep(0.02)
+        assert page.enabled('mnuFile') and not page.enabled('mnuStart') and page.enabled('mnuQuit')
+        length = sum(int(line.split()[1]) for line in script.splitlines() if line.startswith('wait '))
+        boxes = 0
+        while page.hook('virtualNow()') < length and boxes < 10:
+            if page.advance(1000) == 'box':
+                boxes += 1
+                driver.find_element(By.ID, 'box').find_element(By.TAG_NAME, 'button').click()
+                page.settle()
+        assert boxes == checks.replay(script).count('"msgbox"'), boxes
+        ActionChains(driver).send_keys(Keys.ARROW_LEFT).perform()  # the watcher's keys change nothing
+        page.advance(500)
+        checks.same_pixels('watched', script)
+    checks.run('a recording opened on the page plays to the headless screenshot', watched_recording)
+
 
 def keys_alone(page, checks, url):
     """From a fresh load, the keyboard alone plays, answers the box and works the menus."""
-    ok_spot = []
-
     def keyboard():
         page.set_viewport(1280, 800, 1, False)
         page.load(url)
@@ -364,7 +401,6 @@ def keys_alone(page, checks, url):
             page.keys(key)
             assert page.state('Steer') == steer
         page.until_box()
-        ok_spot.extend(page.center('boxOk'))
         page.keys(Keys.ENTER)
         assert not page.hook('boxOpen()') and not page.state('Timer1')
         page.keys(Keys.F10)  # after a lost game Start is grey: File opens on Restart
