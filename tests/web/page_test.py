@@ -392,7 +392,7 @@ def keys_alone(page, checks, url):
         assert page.focused() == 'save'
         page.keys(Keys.ESCAPE)
         page.alt()  # File opens on Start; Enter chooses it
-        assert page.focused() == 'mnuStart'
+        assert page.focused() == 'mnuStart' and page.js('return mnuFile.getAttribute("aria-expanded")') == 'true'
         page.keys(Keys.ENTER)
         assert page.focused() in ('', None) and page.state('lblReady') == ''
         page.advance(2400)
