@@ -1,7 +1,10 @@
 // The farvane program: the game window, or a replay script run headless.
+#include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <optional>
 #include <string>
 
 #include "cli/screenshot.h"
@@ -16,7 +19,7 @@ namespace {
 
 constexpr const char* Usage =
     "Usage: farvane [--record FILE | --watch FILE]\n"
-    "       farvane --script FILE [--screenshot OUT.png]\n"
+    "       farvane --script FILE [--screenshot OUT.png [--scale R]]\n"
     "       farvane --help | --version\n"
     "\n"
     "  (no option)          open the game window\n"
@@ -25,6 +28,7 @@ constexpr const char* Usage =
     "  --watch FILE         open the window and play the script FILE in it in real time\n"
     "  --script FILE        run the replay script FILE headless ('-' reads standard input)\n"
     "  --screenshot OUT.png with --script: write the window's client area after the script\n"
+    "  --scale R            with --screenshot: draw it at device pixel ratio R, 1 to 4 (default 1)\n"
     "  --help               show this text\n"
     "  --version            show the version\n";
 
@@ -77,6 +81,25 @@ bool outputAllowed(const std::string& path, const std::string& script)
     return false;
 }
 
+// A device pixel ratio from 1 to 4 in plain decimal ("2", "1.5"): no sign, exponent or other
+// spelling, so a typo is told rather than read as something else.
+std::optional<double> parseScale(const std::string& text)
+{
+    const std::size_t point = text.find('.');
+    const std::string whole = text.substr(0, point);
+    const std::string fraction = point == std::string::npos ? std::string("0") : text.substr(point + 1);
+    auto digits = [](const std::string& part) {
+        return !part.empty() && part.size() <= 16 &&
+               std::all_of(part.begin(), part.end(), [](char c) { return c >= '0' && c <= '9'; });
+    };
+    if (!digits(whole) || !digits(fraction))
+        return std::nullopt;
+    const double value = std::strtod(text.c_str(), nullptr);
+    if (!(value >= 1.0 && value <= 4.0))
+        return std::nullopt;
+    return value;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -84,11 +107,13 @@ int main(int argc, char** argv)
     std::string script;
     std::string screenshot;
     std::string record;
+    std::string scaleText;
     std::string watch;
     bool haveScript = false;
     bool haveWatch = false;
     bool haveScreenshot = false;
     bool haveRecord = false;
+    bool haveScale = false;
 
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -96,7 +121,7 @@ int main(int argc, char** argv)
             if (seen)
                 return usageError(arg + " given twice");
             if (i + 1 >= argc)
-                return usageError(arg + " needs a file name");
+                return usageError(arg + (arg == "--scale" ? " needs a number" : " needs a file name"));
             seen = true;
             into = argv[++i];
             return 0;
@@ -112,6 +137,8 @@ int main(int argc, char** argv)
             status = value(haveScript, script);
         } else if (arg == "--screenshot") {
             status = value(haveScreenshot, screenshot);
+        } else if (arg == "--scale") {
+            status = value(haveScale, scaleText);
         } else if (arg == "--record") {
             status = value(haveRecord, record);
         } else if (arg == "--watch") {
@@ -129,6 +156,11 @@ int main(int argc, char** argv)
         return usageError("--watch opens the window and cannot be used with --script or --record");
     if (haveScreenshot && !haveScript)
         return usageError("--screenshot needs --script");
+    if (haveScale && !haveScreenshot)
+        return usageError("--scale needs --screenshot");
+    const std::optional<double> scale = haveScale ? parseScale(scaleText) : 1.0;
+    if (!scale)
+        return usageError("--scale needs a device pixel ratio from 1 to 4 (such as 2 or 1.5), not \"" + scaleText + "\"");
 
     if (haveRecord && !outputAllowed(record, {}))
         return 2;
@@ -161,5 +193,5 @@ int main(int argc, char** argv)
     farvane::replay::Result result = farvane::replay::runScriptFile(script, std::cin, std::cout, std::cerr);
     if (result.exitStatus != 0 || !haveScreenshot || !result.finalScene)
         return finishOutput(result.exitStatus);
-    return finishOutput(farvane::saveScreenshot(*result.finalScene, screenshot) ? 0 : 1);
+    return finishOutput(farvane::saveScreenshot(*result.finalScene, screenshot, *scale) ? 0 : 1);
 }

@@ -23,9 +23,9 @@ bool isPngPath(std::string_view path)
     return true;
 }
 
-bool saveScreenshot(const Scene& scene, const std::string& path)
+bool saveScreenshot(const Scene& scene, const std::string& path, double ratio)
 {
-    FrameBuffer frame(1.0);
+    FrameBuffer frame(ratio);
     rasterize(scene, frame);
     std::string png;
     std::string reason;

@@ -61,6 +61,23 @@ else
 fi
 same "record with a stale display" keep.png keep
 
+# --scale R: the picture is lround(441 R) by lround(425 R) pixels; anything but a plain decimal
+# from 1 to 4 is refused before the script runs, and no file appears.
+for case in 1:441x425 1.5:662x638 2.25:992x956 4:1764x1700; do
+  "$farvane" --script script.txt --screenshot shot.png --scale "${case%%:*}" >out 2>err
+  check "scale ${case%%:*}" 0 "" $?
+  size=$(od -An -tu1 -j16 -N8 shot.png 2>/dev/null | awk '{print $3 * 256 + $4 "x" $7 * 256 + $8}')
+  [ "$size" = "${case#*:}" ] || { echo "FAIL scale ${case%%:*}: $size"; failures=$((failures + 1)); }
+  rm -f shot.png
+done
+for bad in 0.5 4.01 0 -2 +2 2. .5 1e0 nan inf 2,5 " 2" abc ""; do
+  "$farvane" --script script.txt --screenshot shot.png --scale "$bad" >out 2>err
+  check "scale \"$bad\"" 2 "farvane: --scale needs a device pixel ratio from 1 to 4" $?
+  same "scale \"$bad\"" keep.png keep
+done
+"$farvane" --script script.txt --scale 2 >out 2>err
+check "scale without a screenshot" 2 "farvane: --scale needs --screenshot" $?
+
 # Standard output: a failed write is told and fails the run.
 "$farvane" --script script.txt >/dev/full 2>err
 check "replay to a full disk" 1 "farvane: cannot write standard output: No space left on device" $?

@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
 """The browser page in headless Chromium: menus, countdown, steering by key and by touch, a lost
-game with its box, a hidden tab, Restart and the high score, the saved recording and Quit. The
-canvas is checked pixel for pixel against `farvane --script S --screenshot` of the same events,
-S being the page's own recording.
+game with its box, a hidden tab, Restart and the high score, the saved recording and Quit; the
+canvas at phone and desktop viewports and device ratios; keys alone; a tap in flight under the
+box; an idle page; a reload with the network cut. The canvas is checked pixel for pixel against
+`farvane --script S --screenshot --scale R` of the same events, S being the page's own recording
+and R the ratio it draws at.
 
 Usage: page_test.py --site build-web/site --farvane build-test/farvane
 Ends with the line "web: N passed, N failed"; exits 1 when any check failed."""
@@ -12,6 +14,8 @@ import base64
 import contextlib
 import json
 import os
+import pathlib
+import re
 import shutil
 import socket
 import subprocess
@@ -29,12 +33,13 @@ from selenium.webdriver.common.actions.pointer_input import PointerInput
 from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..'))
-from pngpixels import decode_png  # noqa: E402 - found through the path set just above
-
 CHROMIUM_FLAGS = ['--headless=new', '--no-sandbox', '--disable-gpu', '--disable-background-networking',
-                  '--disable-component-update', '--disable-sync', '--no-first-run',
-                  '--force-device-scale-factor=1', '--window-size=900,800']
+                  '--disable-component-update', '--disable-sync', '--no-first-run', '--window-size=1280,800']
+# Viewports (CSS pixels, touch) the canvas must fit at every device ratio; the game goes on at
+# the last, a phone.
+VIEWPORTS = [(1280, 800, False), (2560, 1440, False), (360, 740, True), (740, 360, True), (844, 390, True),
+             (390, 844, True)]
+RATIOS = [1, 2, 3]
 
 
 def chromium_binary():
@@ -57,6 +62,12 @@ class Page:
         return self.driver.execute_async_script(
             'farvaneTest.advance(arguments[0]).then(arguments[1])', ms)
 
+    def until_box(self):
+        for _ in range(120):
+            if self.advance(500) == 'box':
+                return
+        raise AssertionError('the game was not lost')
+
     def dump(self):
         return self.hook('dump()')
 
@@ -72,19 +83,52 @@ class Page:
         self.click(entry)
         self.settle()
 
+    def keys(self, *keys):
+        ActionChains(self.driver).send_keys(*keys).perform()
+        self.settle()
+
+    def alt(self):
+        ActionChains(self.driver).key_down(Keys.ALT).key_up(Keys.ALT).perform()
+
+    def focused(self):
+        return self.js('return document.activeElement.id')
+
     def settle(self):
         """Waits until no event of the page is running."""
         for _ in range(200):
-            if not self.hook('busy()'):
+            if not self.js('return !!window.farvaneTest && farvaneTest.busy()'):
                 return
             time.sleep(0.01)
 
     def enabled(self, element_id):
         return self.driver.find_element(By.ID, element_id).is_enabled()
 
-    def pixels(self):
-        shot = self.hook('pixels()')
-        return shot['width'], shot['height'], base64.b64decode(shot['rgba'])
+    def touch(self, kind, x=0, y=0):
+        points = [] if kind == 'touchEnd' else [{'x': x, 'y': y}]
+        self.driver.execute_cdp_cmd('Input.dispatchTouchEvent', {'type': kind, 'touchPoints': points})
+
+    def center(self, element_id):
+        return self.js('const r = document.getElementById(arguments[0]).getBoundingClientRect();'
+                       'return [r.left + r.width / 2, r.top + r.height / 2]', element_id)
+
+    def load(self, url):
+        self.driver.get(url)
+        for _ in range(200):
+            if self.js('return !!window.farvaneTest'):
+                return
+            time.sleep(0.05)
+        raise RuntimeError('the page did not load')
+
+    def set_viewport(self, width, height, ratio, touch):
+        self.driver.execute_cdp_cmd('Emulation.setDeviceMetricsOverride',
+                                    {'width': width, 'height': height, 'deviceScaleFactor': ratio, 'mobile': touch})
+        self.driver.execute_cdp_cmd('Emulation.setTouchEmulationEnabled', {'enabled': touch, 'maxTouchPoints': 5})
+        for _ in range(100):
+            if self.js('return [innerWidth, innerHeight, devicePixelRatio]') == [width, height, ratio]:
+                break
+            time.sleep(0.02)
+        self.js("dispatchEvent(new Event('resize'))")  # the page sizes the canvas now, not later
+        self.settle()
 
 
 class Checks:
@@ -112,16 +156,16 @@ class Checks:
         return done.stdout
 
     def same_pixels(self, moment, script=None):
-        """The canvas equals the headless screenshot of `script`, by default the page's recording so far."""
+        """The canvas equals the headless screenshot of `script`, by default the page's recording so
+        far, drawn at the page's ratio."""
         shot = os.path.join(self.scratch, moment + '.png')
-        self.replay(script if script is not None else self.page.hook('recording()'), '--screenshot', shot)
+        self.replay(script if script is not None else self.page.hook('recording()'), '--screenshot', shot,
+                    '--scale', repr(self.page.hook('ratio()')))
         with open(shot, 'rb') as png:
-            expected = decode_png(png.read())
-        actual = self.page.pixels()
-        assert actual[:2] == expected[:2], f'{moment}: canvas {actual[:2]}, screenshot {expected[:2]}'
-        if actual[2] != expected[2]:
-            differ = sum(1 for i in range(0, len(actual[2]), 4) if actual[2][i:i + 4] != expected[2][i:i + 4])
-            raise AssertionError(f'{moment}: {differ} pixels differ from the screenshot')
+            data = base64.b64encode(png.read()).decode()
+        differ = self.page.driver.execute_async_script(
+            'farvaneTest.differsFrom(arguments[0]).then(arguments[1])', data)
+        assert differ == 0, f'{moment}: {differ} pixels differ from the screenshot'
 
     def same_final_dump(self, script):
         """The script replays headless to the page's own state dump."""
@@ -144,7 +188,6 @@ def play(page, checks, downloads):
         assert driver.find_element(By.TAG_NAME, 'h1').text == 'Farvane V1.33.7'
         version = subprocess.run([checks.farvane, '--version'], capture_output=True, text=True, check=True).stdout
         assert driver.find_element(By.CSS_SELECTOR, 'meta[name=version]').get_attribute('content') == version.strip()
-        assert js('return [scene.width, scene.height, scene.clientWidth, scene.clientHeight]') == [441, 425, 441, 425]
         assert all(page.enabled(i) for i in ('mnuFile', 'mnuHelp'))
         checks.same_pixels('start')
     checks.run('title, heading and the start scene', title_and_start_scene)
@@ -168,15 +211,16 @@ def play(page, checks, downloads):
         checks.same_pixels('countdown')
         page.advance(600)
         assert page.state('Timer1') and not page.state('Timer2')
-    checks.run('Start greys the menus; the countdown every 600 ms', countdown)
+        # A screen reader hears the words, not every tick.
+        said = page.hook('said()')
+        assert said[-3:] == ['Ready', 'Set', 'Go!'], said
+    checks.run('Start greys the menus; the countdown every 600 ms, told to a screen reader', countdown)
 
     def steering():
         page.advance(500)
-        ActionChains(driver).send_keys(Keys.ARROW_LEFT).perform()
-        page.settle()
+        page.keys(Keys.ARROW_LEFT)
         assert page.state('Steer') == 25
-        ActionChains(driver).send_keys('x').perform()  # passed on as its code, ignored by the game
-        page.settle()
+        page.keys('x')  # passed on as its code, ignored by the game
         # A held key's repeats steer too.
         driver.execute_cdp_cmd('Input.dispatchKeyEvent', {'type': 'rawKeyDown', 'windowsVirtualKeyCode': 39,
                                                           'key': 'ArrowRight', 'code': 'ArrowRight', 'autoRepeat': True})
@@ -188,10 +232,34 @@ def play(page, checks, downloads):
         checks.same_pixels('steering')
     checks.run('the Left key steers', steering)
 
+    def viewports():
+        wrong = []
+        for width, height, touch in VIEWPORTS:
+            for ratio in RATIOS:
+                page.set_viewport(width, height, ratio, touch)
+                where = f'{width}x{height} at {ratio}'
+                fit = js('const r = scene.getBoundingClientRect(), s = document.scrollingElement;'
+                         'return [r.left, r.top, r.right, r.bottom, innerWidth, innerHeight,'
+                         '        s.scrollWidth - s.clientWidth, s.scrollHeight - s.clientHeight, r.width, r.height,'
+                         '        scene.width, scene.height]')
+                left, top, right, bottom, view_width, view_height, over_x, over_y, css_w, css_h, store_w, store_h = fit
+                if left < 0 or top < 0 or right > view_width or bottom > view_height or over_x > 0 or over_y > 0:
+                    wrong.append(f'{where}: canvas {fit[:4]} in {fit[4:6]}, overflow {fit[6:8]}')
+                draw = page.hook('ratio()')
+                # The backing store is what the ratio makes, and covers the canvas pixel for pixel.
+                if [store_w, store_h] != [round(441 * draw), round(425 * draw)] or \
+                        abs(css_w * ratio - store_w) > 0.5 or abs(css_h * ratio - store_h) > 0.5:
+                    wrong.append(f'{where}: store {store_w}x{store_h} at {draw}, css {css_w}x{css_h}')
+                if 1 <= draw <= 4:
+                    checks.same_pixels(f'viewport-{width}x{height}-{ratio}')
+        assert not wrong, '\n'.join(wrong)
+    checks.run('at every viewport and ratio the whole canvas shows, crisp, and nothing scrolls', viewports)
+
     def touch():
-        for offset, steer in ((-150, 25), (150, 0), (150, -25)):
+        for offset, steer in ((-0.3, 25), (0.3, 0), (0.3, -25)):
             finger = ActionBuilder(driver, mouse=PointerInput(interaction.POINTER_TOUCH, 'finger'))
-            finger.pointer_action.move_to(driver.find_element(By.ID, 'scene'), offset, 0).pointer_down().pointer_up()
+            scene = driver.find_element(By.ID, 'scene')
+            finger.pointer_action.move_to(scene, int(offset * scene.size['width']), 0).pointer_down().pointer_up()
             finger.perform()
             page.settle()
             assert page.state('Steer') == steer, (offset, page.state('Steer'))
@@ -213,16 +281,15 @@ def play(page, checks, downloads):
 
     def lost_game():
         keys = page.hook('recording()').count('\nkey ')
-        outcome = 'done'
-        for _ in range(120):
-            outcome = page.advance(500)
-            if outcome == 'box':
-                break
-        assert outcome == 'box', 'the game was not lost'
+        page.until_box()
         box = driver.find_element(By.ID, 'box')
         assert js('return box.open') and box.find_element(By.ID, 'boxPrompt').text == 'You Lose!'
         assert box.find_element(By.ID, 'boxTitle').text == 'Muahahahaa'
         assert len(box.find_elements(By.TAG_NAME, 'button')) == 1
+        # Over the road, in front of it.
+        road, dialog = (js(f'const r = {e}.getBoundingClientRect(); return [r.left, r.top, r.right, r.bottom]')
+                        for e in ('client', 'box'))
+        assert road[0] <= dialog[0] and road[1] <= dialog[1] and dialog[2] <= road[2] and dialog[3] <= road[3]
         ActionChains(driver).send_keys(Keys.ARROW_LEFT).perform()  # the box keeps its keys
         page.hook('pass(5000)')  # the box stays up for 5 s: the tick waits, the clock holds
         box.find_element(By.TAG_NAME, 'button').click()
@@ -237,12 +304,14 @@ def play(page, checks, downloads):
         page.advance(50)
         assert page.hook('virtualNow()') == at + 50
         lost_score.append(page.state('lblScore'))
+        assert page.hook('said()')[-1] == f'Game over. Score {lost_score[0]}'
         checks.same_pixels('lost')
-    checks.run('a lost game: the box waits for OK, then the game stands', lost_game)
+    checks.run('a lost game: the box waits for OK over the road, then the game stands', lost_game)
 
     def restart():
         page.choose('mnuFile', 'mnuRestart')
         assert page.state('lblHigh') == lost_score[0] and page.state('lblScore') == '0'
+        assert page.hook('said()')[-1] == f'3 shields left. Score 0. High score {lost_score[0]}'
         checks.same_pixels('restart')
     checks.run('Restart keeps the high score', restart)
 
@@ -261,22 +330,10 @@ def play(page, checks, downloads):
         checks.same_final_dump(script)
     checks.run('the saved recording replays to the same state', saved_recording)
 
-    def ratio_two():
-        # A zoom or another screen: the page follows without a reload.
-        driver.execute_cdp_cmd('Emulation.setDeviceMetricsOverride',
-                               {'width': 900, 'height': 800, 'deviceScaleFactor': 2, 'mobile': False})
-        sizes = None
-        for _ in range(100):
-            sizes = js('return [scene.width, scene.height, scene.clientWidth, scene.clientHeight]')
-            if sizes[0] != 441:
-                break
-            time.sleep(0.02)
-        assert sizes == [882, 850, 441, 425], sizes
-    checks.run('at pixel ratio 2 the canvas has 882 x 850 device pixels', ratio_two)
-
     def quit_game():
         page.choose('mnuFile', 'mnuQuit')
-        assert js('return scene.hidden') and driver.find_element(By.ID, 'ended').is_displayed()
+        assert not driver.find_element(By.ID, 'scene').is_displayed()
+        assert driver.find_element(By.ID, 'ended').is_displayed()
         assert 'Reload the page' in driver.find_element(By.ID, 'ended').text
         assert not page.enabled('mnuFile') and not page.enabled('mnuHelp')
         dump = page.dump()
@@ -286,7 +343,7 @@ def play(page, checks, downloads):
         script = page.hook('recording()')
         assert script.endswith('menu mnuQuit\n')
         assert checks.replay(script).splitlines()[-1].startswith('{"end": ')
-    checks.run('Quit ends the game on the page', quit_game)
+    checks.run('Quit leaves only the ended text', quit_game)
 
     def watched_recording():
         driver.execute_cdp_cmd('Emulation.clearDeviceMetricsOverride', {})
@@ -327,12 +384,114 @@ def play(page, checks, downloads):
     checks.run('a recording opened on the page plays to the headless screenshot', watched_recording)
 
 
-def wait_ready(page):
-    for _ in range(200):
-        if page.js('return !!window.farvaneTest'):
-            return
-        time.sleep(0.05)
-    raise RuntimeError('the page did not load')
+def keys_alone(page, checks, url):
+    """From a fresh load, the keyboard alone plays, answers the box and works the menus."""
+    def keyboard():
+        page.set_viewport(1280, 800, 1, False)
+        page.load(url)
+        page.keys(Keys.TAB)
+        assert page.focused() == 'mnuFile'
+        page.keys(Keys.TAB)
+        assert page.focused() == 'save'
+        page.keys(Keys.ESCAPE)
+        page.alt()  # File opens on Start; Enter chooses it
+        assert page.focused() == 'mnuStart' and page.js('return mnuFile.getAttribute("aria-expanded")') == 'true'
+        page.keys(Keys.ENTER)
+        assert page.focused() in ('', None) and page.state('lblReady') == ''
+        page.advance(2400)
+        assert page.state('Timer1')
+        for key, steer in ((Keys.ARROW_LEFT, 25), (Keys.SPACE, 25), (Keys.PAGE_DOWN, 25), (Keys.ARROW_RIGHT, 0)):
+            page.keys(key)
+            assert page.state('Steer') == steer
+        page.until_box()
+        page.keys(Keys.ENTER)
+        assert not page.hook('boxOpen()') and not page.state('Timer1')
+        page.keys(Keys.F10)  # after a lost game Start is grey: File opens on Restart
+        assert page.focused() == 'mnuRestart'
+        page.keys(Keys.ARROW_DOWN, Keys.ARROW_UP, Keys.ENTER)
+        assert page.state('lblScore') == '0' and page.state('lblHigh') != ''
+        page.alt()
+        page.keys(Keys.ARROW_RIGHT)  # the Help menu opens on How To Play
+        assert page.focused() == 'mnuHow'
+        page.keys(Keys.ARROW_DOWN, Keys.ENTER)
+        assert page.state('lblReady') == 'Programmed By: Telmasc'
+        page.alt()
+        page.keys(Keys.ESCAPE)  # the menu closes and the keys are the game's again
+        assert page.js('return document.querySelectorAll(".entries:not([hidden])").length') == 0
+        assert page.js('return [scrollX, scrollY, document.scrollingElement.scrollTop]') == [0, 0, 0]
+    checks.run('keys alone start a game, steer, answer the box, Restart and open About', keyboard)
+
+    def tap_in_flight():
+        page.set_viewport(390, 844, 2, True)
+        # A first game finds when the box comes up and where OK is; a fresh tap answers it.
+        page.load(url)
+        page.choose('mnuFile', 'mnuStart')
+        page.until_box()
+        lost_at, spot = page.hook('virtualNow()'), page.center('boxOk')
+        page.touch('touchStart', *spot)
+        page.touch('touchEnd')
+        page.settle()
+        assert not page.hook('boxOpen()'), 'a fresh tap did not answer the box'
+        # The same game again, with a finger down on that spot just before the box comes up.
+        page.load(url)
+        page.choose('mnuFile', 'mnuStart')
+        page.advance(lost_at - page.hook('virtualNow()') - 20)
+        page.touch('touchStart', *spot)
+        assert page.advance(200) == 'box', 'the box did not come up under the finger'
+        clicks = page.hook('okClicks()')
+        page.touch('touchEnd')
+        time.sleep(0.3)
+        assert page.hook('okClicks()') == clicks + 1, 'the tap did not reach OK'
+        assert page.hook('boxOpen()'), 'a tap in flight answered the box'
+    checks.run('a tap begun before the box shows does not close it', tap_in_flight)
+
+
+def idle_and_offline(page, checks, url, server, site):
+    """A page with nothing due makes no calls and asks for no frames; after one visit a reload
+    with the network cut plays; a new version of the page replaces the kept one."""
+    def idle():
+        page.driver.execute_cdp_cmd('Page.addScriptToEvaluateOnNewDocument', {'source':
+            'window.frames_asked = 0; const ask = requestAnimationFrame;'
+            'window.requestAnimationFrame = (f) => { frames_asked += 1; return ask(f); };'})
+        page.load(url + '=real')
+        time.sleep(0.3)
+        before = page.js('return [farvaneTest.calls(), frames_asked]')
+        time.sleep(1)
+        assert page.js('return [farvaneTest.calls(), frames_asked]') == before
+        assert not page.hook('timerSet()')
+        page.choose('mnuFile', 'mnuStart')
+        assert page.hook('timerSet()')  # the countdown is due
+    checks.run('an idle page makes no calls and asks for no frames', idle)
+
+    def offline():
+        ready = page.driver.execute_async_script(
+            'navigator.serviceWorker.ready.then(() => caches.keys()).then(arguments[0])')
+        assert len(ready) == 1, ready
+        server(False)
+        page.load(url)
+        page.choose('mnuFile', 'mnuStart')
+        page.advance(2400)
+        assert page.state('Timer1') and page.state('lblReady') == ''
+    checks.run('after one visit a reload with the network cut plays', offline)
+
+    def new_version():
+        # As a build names the kept files after their contents: a changed page, a new name.
+        worker = pathlib.Path(site, 'sw.js')
+        worker.write_text(re.sub(r"'farvane-\w+'", "'farvane-next'", worker.read_text()))
+        with open(os.path.join(site, 'index.html'), 'a', encoding='utf-8') as html:
+            html.write('<!-- next -->\n')
+        server(True)
+        page.load(url)
+        kept = None
+        for _ in range(100):
+            kept = page.driver.execute_async_script('caches.keys().then(arguments[0])')
+            if kept == ['farvane-next']:
+                break
+            time.sleep(0.05)
+        assert kept == ['farvane-next'], kept
+        assert '<!-- next -->' in page.driver.execute_async_script(
+            "caches.open('farvane-next').then((c) => c.match('index.html')).then((r) => r.text()).then(arguments[0])")
+    checks.run('the next visit after a new version keeps its files in place of the old', new_version)
 
 
 def main():
@@ -344,10 +503,22 @@ def main():
     downloads = os.path.join(scratch, 'downloads')
     os.mkdir(downloads)
     port = free_port()
-    server = subprocess.Popen([sys.executable, '-m', 'http.server', '--bind', '127.0.0.1', '-d', args.site, str(port)],
-                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    site = os.path.join(scratch, 'site')  # a copy: the test makes a new version of it
+    shutil.copytree(args.site, site)
+    servers = []
+
+    def server(up):
+        """Starts or stops the web server: the network is there or cut."""
+        while servers:
+            servers[-1].terminate()
+            servers.pop().wait()
+        if up:
+            servers.append(subprocess.Popen([sys.executable, '-m', 'http.server', '--bind', '127.0.0.1', '-d', site,
+                                             str(port)], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+
     driver = None
     checks = Checks(None, os.path.abspath(args.farvane), scratch)
+    url = f'http://127.0.0.1:{port}/index.html?test'
     try:
         options = webdriver.ChromeOptions()
         options.binary_location = chromium_binary()
@@ -357,23 +528,25 @@ def main():
                                                   'download.prompt_for_download': False})
         driver = webdriver.Chrome(service=Service(shutil.which('chromedriver')), options=options)
         driver.execute_cdp_cmd('Browser.setDownloadBehavior', {'behavior': 'allow', 'downloadPath': downloads})
+        page = Page(driver)
+        checks.page = page
+        server(True)
+        page.set_viewport(1280, 800, 1, False)
         for _ in range(100):
             with contextlib.suppress(Exception):
-                driver.get(f'http://127.0.0.1:{port}/index.html?test')
+                page.load(url)
                 break
             time.sleep(0.1)
-        page = Page(driver)
-        wait_ready(page)
-        checks.page = page
         play(page, checks, downloads)
+        keys_alone(page, checks, url)
+        idle_and_offline(page, checks, url, server, site)
     except Exception:  # noqa: BLE001 - a broken run is one more failure
         checks.failed.append('the run itself')
         traceback.print_exc(file=sys.stdout)
     finally:
         if driver:
             driver.quit()
-        server.terminate()
-        server.wait()
+        server(False)
         shutil.rmtree(scratch, ignore_errors=True)
     if checks.failed:
         print('failed:', ', '.join(checks.failed))

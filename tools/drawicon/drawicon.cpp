@@ -15,7 +15,9 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <numeric>
+#include <vector>
 
 #include "playfield/scene.h"
 
@@ -187,13 +189,26 @@ QString svg(const Placed& icon)
 
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s OUTPUT-DIRECTORY\n", argv[0]);
+    // Sizes after the folder replace the desktop's (the browser page wants 192 and 512).
+    std::vector<int> sizes(IconSizes.begin(), IconSizes.end());
+    if (argc > 2)
+        sizes.clear();
+    for (int i = 2; i < argc; ++i) {
+        char* end = nullptr;
+        const long size = std::strtol(argv[i], &end, 10);
+        if (*end != '\0' || size < 16 || size > 1024) {
+            std::fprintf(stderr, "farvane-drawicon: a size is a whole number from 16 to 1024, not \"%s\"\n", argv[i]);
+            return 2;
+        }
+        sizes.push_back(static_cast<int>(size));
+    }
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s OUTPUT-DIRECTORY [SIZE...]\n", argv[0]);
         return 2;
     }
     const QString dir = QString::fromLocal8Bit(argv[1]);
     const Figure figure = vehicle();
-    for (const int size : IconSizes) {
+    for (const int size : sizes) {
         const QString path = dir + QStringLiteral("/farvane-%1.png").arg(size);
         // With no more pixels a cell than the pen is wide the lines run into each other (and at 16 px
         // the figure would not even fit): such a size is the figure drawn twice as large, shrunk.
