@@ -1,0 +1,29 @@
+// The page's tests draw at any device pixel ratio the viewport makes, also below 1 (a phone at
+// ratio 1) and above 4 (a large screen at ratio 3), outside what --scale takes: this draws a
+// script's final scene at such a ratio with the same rasterizer, so every canvas has its reference.
+// Usage: screenshot_at SCRIPT OUT.png RATIO
+#include <charconv>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string_view>
+
+#include "cli/screenshot.h"
+#include "headless/driver.h"
+
+int main(int argc, char** argv)
+{
+    double ratio = 0;
+    const std::string_view text = argc == 4 ? argv[3] : "";
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), ratio);
+    if (argc != 4 || error != std::errc() || end != text.data() + text.size() || !(ratio > 0 && ratio <= 16)) {
+        std::cerr << "usage: screenshot_at SCRIPT OUT.png RATIO (0 < RATIO <= 16)\n";
+        return 2;
+    }
+    std::ifstream in;
+    std::ostringstream dumps;
+    const farvane::replay::Result result = farvane::replay::runScriptFile(argv[1], in, dumps, std::cerr);
+    if (!result.finalScene)
+        return 2;
+    return farvane::saveScreenshot(*result.finalScene, argv[2], ratio) ? 0 : 1;
+}
