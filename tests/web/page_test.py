@@ -1,10 +1,10 @@
 #!/usr/bin/env python3
 """The browser page in headless Chromium: menus, countdown, steering by key and by touch, a lost
 game with its box, a hidden tab, Restart and the high score, the saved recording and Quit; the
-canvas at phone and desktop viewports and device ratios (every one against a screenshot at its ratio); keys alone; a tap in flight under the
+canvas at phone and desktop viewports and device ratios; keys alone; a tap in flight under the
 box; an idle page; a reload with the network cut. The canvas is checked pixel for pixel against
 `farvane --script S --screenshot --scale R` of the same events, S being the page's own recording
-and R the ratio it draws at.
+and R the ratio it draws at (outside 1 to 4, the test build's screenshot_at draws it).
 
 Usage: page_test.py --site build-web/site --farvane build-test/farvane
 Ends with the line "web: N passed, N failed"; exits 1 when any check failed."""
