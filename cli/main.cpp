@@ -1,5 +1,6 @@
 // The farvane program: the game window, or a replay script run headless.
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <iostream>
 #include <string>
@@ -79,6 +80,12 @@ bool outputAllowed(const std::string& path, const std::string& script)
 
 int main(int argc, char** argv)
 {
+    // Before anything else: no file of ours may take the number of a closed standard descriptor.
+    farvane::guardStandardDescriptors();
+    // A reader that goes away fails the write instead of killing the program: a closed pipe then
+    // ends it quietly, with status 1.
+    std::signal(SIGPIPE, SIG_IGN);
+
     std::string script;
     std::string screenshot;
     std::string record;

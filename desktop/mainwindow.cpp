@@ -462,9 +462,12 @@ void MainWindow::closeEvent(QCloseEvent* event)
 
 void MainWindow::onCheckpoint()
 {
+    if (!recorder)
+        return;
     // Only while a timer runs does the game move on without an event of its own.
-    if (recorder && tickTimer.isActive() && !state.inEvent && !hasEnded())
+    if (tickTimer.isActive() && !state.inEvent && !hasEnded())
         recorder->waitUntil(schedule.now());
+    recorder->checkpoint();
 }
 
 void MainWindow::closeRecord()

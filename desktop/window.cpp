@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QSocketNotifier>
 
+#include "common/atomicfile.h"
 #include "desktop/app.h"
 #include "desktop/icon.h"
 #include "desktop/mainwindow.h"
@@ -108,12 +109,17 @@ extern "C" void onStopSignal(int number)
 }
 
 MainWindow* liveWindow = nullptr;
+Recorder* liveRecorder = nullptr;
 
-// The X platform ends the program with exit() when its connection breaks: the record is closed then.
+// The record's last line, then its file closed. The X platform ends the program with exit() when
+// its connection breaks: this runs then too.
 void closeRecordAtExit()
 {
     if (liveWindow != nullptr)
         liveWindow->closeRecord();
+    if (liveRecorder != nullptr)
+        liveRecorder->close();
+    liveRecorder = nullptr;
 }
 
 } // namespace
@@ -135,14 +141,21 @@ StopSignals::StopSignals(std::function<void(int)> onStop) : stop(std::move(onSto
     action.sa_handler = onStopSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (const int number : HandledSignals)
-        ::sigaction(number, &action, nullptr);
+    for (std::size_t i = 0; i < std::size(HandledSignals); ++i) {
+        // A signal the program was started to ignore (nohup, a background job) stays ignored.
+        struct sigaction current {};
+        if (::sigaction(HandledSignals[i], nullptr, &current) != 0 || current.sa_handler == SIG_IGN)
+            continue;
+        installed[i] = ::sigaction(HandledSignals[i], &action, &previous[i]) == 0;
+    }
 }
 
 StopSignals::~StopSignals()
 {
-    for (const int number : HandledSignals)
-        std::signal(number, SIG_DFL);
+    for (std::size_t i = 0; i < std::size(HandledSignals); ++i) {
+        if (installed[i])
+            ::sigaction(HandledSignals[i], &previous[i], nullptr);
+    }
     notifier.reset();
     for (int& fd : signalPipe) {
         if (fd >= 0)
@@ -159,15 +172,11 @@ int runWindow(int& argc, char** argv, const std::string& recordPath)
                      "Run it from a desktop session, or headless with: farvane --script FILE\n";
         return 1;
     }
-
-    // A record goes to a temporary file beside its target until the window is up, so a bad name
-    // fails before any window shows and a failed start leaves the target as it was.
-    std::unique_ptr<Recorder> recorder;
+    // A bad record name fails before any window shows; its file is made only once the window
+    // system has opened, as Qt ends the program outright when it cannot.
     if (!recordPath.empty()) {
-        std::string error;
-        recorder = Recorder::openFile(recordPath, error);
-        if (!recorder) {
-            std::cerr << "farvane: " << error << "\n";
+        if (const std::string problem = checkOutputTarget(recordPath); !problem.empty()) {
+            std::cerr << "farvane: cannot write " << recordPath << ": " << problem << "\n";
             return 2;
         }
         // A reader of the record that goes away must not kill the game: the write fails instead.
@@ -177,24 +186,42 @@ int runWindow(int& argc, char** argv, const std::string& recordPath)
     QApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.farvane.farvane"));
     QApplication::setWindowIcon(applicationIcon());
+    // From here on a signal asking the program to stop closes the record in an orderly way.
+    int signalled = 0;
+    MainWindow* shown = nullptr;
+    StopSignals stopSignals([&](int number) {
+        signalled = number;
+        if (shown != nullptr)
+            shown->endFromOutside();
+    });
+
+    // The record goes to a temporary file beside its target until the window is up, so a failed
+    // start leaves the target as it was.
+    std::unique_ptr<Recorder> recorder;
+    if (!recordPath.empty()) {
+        std::string error;
+        recorder = Recorder::openFile(recordPath, error);
+        if (!recorder) {
+            std::cerr << "farvane: " << error << "\n";
+            return 2;
+        }
+    }
     MainWindow window(recorder.get());
+    shown = &window;
     // Ends every event loop at once, the box's included.
     QObject::connect(&window, &MainWindow::ended, &app, [] { QCoreApplication::exit(0); });
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &window, [&window] { window.closeRecord(); });
-    int signalled = 0;
-    StopSignals stopSignals([&](int number) {
-        signalled = number;
-        window.endFromOutside();
-    });
     liveWindow = &window;
+    liveRecorder = recorder.get();
     static const bool registered = std::atexit(closeRecordAtExit) == 0;
     (void)registered;
     window.show();
     if (recorder)
         recorder->start();
     int status = QApplication::exec();
-    window.closeRecord();
+    closeRecordAtExit();
     liveWindow = nullptr;
+    liveRecorder = nullptr;
     if (signalled != 0)
         status = 128 + signalled;
     if (recorder && !recorder->good() && status == 0)
