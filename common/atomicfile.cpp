@@ -312,12 +312,11 @@ bool AtomicFile::open(const std::string& target)
         pid_t holder = 0;
         lockWhole(fd, holder); // a new file of ours: nobody else holds it
         // A file written over keeps its permissions, and its owner and group where this user may
-        // give them (the owner only the superuser, who otherwise takes every file over).
+        // give them (the owner only the superuser, who would otherwise take every file over).
         struct stat existing {};
         if (::stat(targetPath.c_str(), &existing) == 0) {
-            if (::fchown(fd, ::geteuid() == 0 ? existing.st_uid : static_cast<uid_t>(-1), existing.st_gid) != 0 &&
-                ::geteuid() == 0)
-                return fail(errno);
+            [[maybe_unused]] const int kept =
+                ::fchown(fd, ::geteuid() == 0 ? existing.st_uid : static_cast<uid_t>(-1), existing.st_gid);
             if (::fchmod(fd, existing.st_mode & 07777) != 0)
                 return fail(errno);
         }
