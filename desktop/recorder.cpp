@@ -80,7 +80,11 @@ void Recorder::checkpoint()
 
 void Recorder::close()
 {
-    if (file && !failed && file->committed() && !(file->sync() && file->close()))
+    if (!file || failed)
+        return;
+    if (!file->committed())
+        file->abandon(); // the game never came up: the target stays as it was
+    else if (!(file->sync() && file->close()))
         fail(file->error(), false);
 }
 

@@ -43,7 +43,8 @@ public:
     // Every second or so: what was written goes to disk, and a record whose file was deleted,
     // moved or replaced meanwhile fails (see good()) instead of going on into nothing.
     void checkpoint();
-    // The record is done: flushed to disk and closed, a failure told as any other.
+    // The record is done: flushed to disk and closed, a failure told as any other; one that
+    // never started leaves the target as it was.
     void close();
 
     // False once a line could not be written; the first failure is reported on standard error,

@@ -111,8 +111,9 @@ extern "C" void onStopSignal(int number)
 MainWindow* liveWindow = nullptr;
 Recorder* liveRecorder = nullptr;
 
-// The record's last line, then its file closed. The X platform ends the program with exit() when
-// its connection breaks: this runs then too.
+// The record's last line, then its file closed (or, before the game came up, its temporary file
+// removed). The X platform ends the program with exit() when its connection breaks: this runs
+// then too.
 void closeRecordAtExit()
 {
     if (liveWindow != nullptr)
@@ -197,6 +198,8 @@ int runWindow(int& argc, char** argv, const std::string& recordPath)
 
     // The record goes to a temporary file beside its target until the window is up, so a failed
     // start leaves the target as it was.
+    static const bool registered = std::atexit(closeRecordAtExit) == 0;
+    (void)registered;
     std::unique_ptr<Recorder> recorder;
     if (!recordPath.empty()) {
         std::string error;
@@ -205,6 +208,7 @@ int runWindow(int& argc, char** argv, const std::string& recordPath)
             std::cerr << "farvane: " << error << "\n";
             return 2;
         }
+        liveRecorder = recorder.get();
     }
     MainWindow window(recorder.get());
     shown = &window;
@@ -212,9 +216,6 @@ int runWindow(int& argc, char** argv, const std::string& recordPath)
     QObject::connect(&window, &MainWindow::ended, &app, [] { QCoreApplication::exit(0); });
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &window, [&window] { window.closeRecord(); });
     liveWindow = &window;
-    liveRecorder = recorder.get();
-    static const bool registered = std::atexit(closeRecordAtExit) == 0;
-    (void)registered;
     window.show();
     if (recorder)
         recorder->start();
