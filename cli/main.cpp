@@ -1,6 +1,7 @@
 // The farvane program: the game window, or a replay script run headless.
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
@@ -104,6 +105,12 @@ std::optional<double> parseScale(const std::string& text)
 
 int main(int argc, char** argv)
 {
+    // Before anything else: no file of ours may take the number of a closed standard descriptor.
+    farvane::guardStandardDescriptors();
+    // A reader that goes away fails the write instead of killing the program: a closed pipe then
+    // ends it quietly, with status 1.
+    std::signal(SIGPIPE, SIG_IGN);
+
     std::string script;
     std::string screenshot;
     std::string record;

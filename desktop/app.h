@@ -1,6 +1,8 @@
 // What the program's entry point asks of the Qt front end.
 #pragma once
 
+#include <array>
+#include <csignal>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -14,7 +16,8 @@ class QSocketNotifier;
 namespace farvane {
 
 // While it lives, SIGTERM, SIGINT and SIGHUP call `onStop` with the signal's number on the event
-// loop (a QCoreApplication must exist), instead of ending the program where it stands.
+// loop (a QCoreApplication must exist), instead of ending the program where it stands; one that
+// is ignored stays ignored.
 class StopSignals {
 public:
     explicit StopSignals(std::function<void(int)> onStop);
@@ -25,6 +28,8 @@ public:
 private:
     std::function<void(int)> stop;
     std::unique_ptr<QSocketNotifier> notifier;
+    std::array<struct sigaction, 3> previous{}; // by HandledSignals, as they were
+    std::array<bool, 3> installed{};
 };
 
 // Opens the game window and runs it until the program ends; records to `recordPath` if not empty,

@@ -64,18 +64,37 @@ void Recorder::write(std::string_view lines)
     wholeBytes += lines.size();
 }
 
-void Recorder::fail(const std::string& reason)
+void Recorder::checkpoint()
+{
+    if (file && !failed && file->committed() && !file->sync())
+        fail(file->error());
+}
+
+void Recorder::close()
+{
+    if (!file || failed)
+        return;
+    if (!file->committed())
+        file->abandon(); // the game never came up: the target stays as it was
+    else if (!(file->sync() && file->close()))
+        fail(file->error(), false);
+}
+
+void Recorder::fail(const std::string& reason, bool gameGoesOn)
 {
     // The game goes on without its record: a full disk must not end a game in play. What part
     // of a line reached the file is cut off, so the record still replays up to where it stops.
     failed = true;
     if (file) {
-        if (file->committed() && file->fd() >= 0 && ::ftruncate(file->fd(), static_cast<off_t>(wholeBytes)) != 0)
+        // A descriptor of ours is written where it writes, others' lines maybe among ours: not cut.
+        const bool ours = file->committed() && !file->writesThrough() && file->fd() >= 0;
+        if (ours && ::ftruncate(file->fd(), static_cast<off_t>(wholeBytes)) != 0)
             std::cerr << "farvane: cannot cut " << name << " back to its last whole line: " << std::strerror(errno)
                       << "\n";
         file->abandon();
     }
-    std::cerr << "farvane: cannot write " << name << ": " << reason << "; the game goes on unrecorded\n";
+    std::cerr << "farvane: cannot write " << name << ": " << reason
+              << (gameGoesOn ? "; the game goes on unrecorded\n" : "\n");
 }
 
 } // namespace farvane

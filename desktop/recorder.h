@@ -18,7 +18,8 @@ public:
     explicit Recorder(std::ostream& out);
 
     // Starts a record of `path`: a temporary file beside it gets the heading; the target itself is
-    // untouched until start(). On failure returns null and sets `error` to "cannot write PATH: reason".
+    // untouched until start() (a descriptor of ours, /dev/stdout, gets it at once). On failure
+    // returns null and sets `error` to "cannot write PATH: reason".
     static std::unique_ptr<Recorder> openFile(const std::string& path, std::string& error);
 
     // The game is up: the record takes the target's place, and every later line goes straight to
@@ -28,6 +29,12 @@ public:
 
     // Whole lines of the record, written at once: a program killed outright loses none of them.
     void write(std::string_view lines) override;
+    // Every second or so: what was written goes to disk, and a record whose file was deleted,
+    // moved or replaced meanwhile fails (see good()) instead of going on into nothing.
+    void checkpoint() override;
+    // The record is done: flushed to disk and closed, a failure told as any other; one that
+    // never started leaves the target as it was.
+    void close();
 
     // False once a line could not be written; the first failure is reported on standard error,
     // the file is cut back to its last whole line and nothing more is recorded.
@@ -35,7 +42,7 @@ public:
 
 private:
     Recorder(std::unique_ptr<AtomicFile> file, std::string path);
-    void fail(const std::string& reason);
+    void fail(const std::string& reason, bool gameGoesOn = true);
 
     std::unique_ptr<AtomicFile> file;
     std::ostream* out = nullptr;

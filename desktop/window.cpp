@@ -21,6 +21,7 @@
 #include <QTimer>
 #include <QWindow>
 
+#include "files/atomicfile.h"
 #include "desktop/app.h"
 #include "desktop/icon.h"
 #include "desktop/mainwindow.h"
@@ -114,6 +115,7 @@ extern "C" void onStopSignal(int number)
 }
 
 MainWindow* liveWindow = nullptr;
+Recorder* liveRecorder = nullptr;
 
 // Writes the scene's pixels as the screen holds them to `path` (whole, through a temporary file),
 // once the window is on the screen and has painted.
@@ -137,11 +139,16 @@ void saveShownFrame(MainWindow& window, const std::string& path)
     });
 }
 
-// The X platform ends the program with exit() when its connection breaks: the record is closed then.
+// The record's last line, then its file closed (or, before the game came up, its temporary file
+// removed). The X platform ends the program with exit() when its connection breaks: this runs
+// then too.
 void closeRecordAtExit()
 {
     if (liveWindow != nullptr)
         liveWindow->closeRecord();
+    if (liveRecorder != nullptr)
+        liveRecorder->close();
+    liveRecorder = nullptr;
 }
 
 } // namespace
@@ -163,14 +170,21 @@ StopSignals::StopSignals(std::function<void(int)> onStop) : stop(std::move(onSto
     action.sa_handler = onStopSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (const int number : HandledSignals)
-        ::sigaction(number, &action, nullptr);
+    for (std::size_t i = 0; i < std::size(HandledSignals); ++i) {
+        // A signal the program was started to ignore (nohup, a background job) stays ignored.
+        struct sigaction current {};
+        if (::sigaction(HandledSignals[i], nullptr, &current) != 0 || current.sa_handler == SIG_IGN)
+            continue;
+        installed[i] = ::sigaction(HandledSignals[i], &action, &previous[i]) == 0;
+    }
 }
 
 StopSignals::~StopSignals()
 {
-    for (const int number : HandledSignals)
-        std::signal(number, SIG_DFL);
+    for (std::size_t i = 0; i < std::size(HandledSignals); ++i) {
+        if (installed[i])
+            ::sigaction(HandledSignals[i], &previous[i], nullptr);
+    }
     notifier.reset();
     for (int& fd : signalPipe) {
         if (fd >= 0)
@@ -187,15 +201,11 @@ int runWindow(int& argc, char** argv, const std::string& recordPath, std::option
                      "Run it from a desktop session, or headless with: farvane --script FILE\n";
         return 1;
     }
-
-    // A record goes to a temporary file beside its target until the window is up, so a bad name
-    // fails before any window shows and a failed start leaves the target as it was.
-    std::unique_ptr<Recorder> recorder;
+    // A bad record name fails before any window shows; its file is made only once the window
+    // system has opened, as Qt ends the program outright when it cannot.
     if (!recordPath.empty()) {
-        std::string error;
-        recorder = Recorder::openFile(recordPath, error);
-        if (!recorder) {
-            std::cerr << "farvane: " << error << "\n";
+        if (const std::string problem = checkOutputTarget(recordPath); !problem.empty()) {
+            std::cerr << "farvane: cannot write " << recordPath << ": " << problem << "\n";
             return 2;
         }
         // A reader of the record that goes away must not kill the game: the write fails instead.
@@ -205,29 +215,47 @@ int runWindow(int& argc, char** argv, const std::string& recordPath, std::option
     QApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.farvane.farvane"));
     QApplication::setWindowIcon(applicationIcon());
+    // From here on a signal asking the program to stop closes the record in an orderly way.
+    int signalled = 0;
+    MainWindow* shown = nullptr;
+    StopSignals stopSignals([&](int number) {
+        signalled = number;
+        if (shown != nullptr)
+            shown->endFromOutside();
+    });
+
+    // The record goes to a temporary file beside its target until the window is up, so a failed
+    // start leaves the target as it was.
+    static const bool registered = std::atexit(closeRecordAtExit) == 0;
+    (void)registered;
+    std::unique_ptr<Recorder> recorder;
+    if (!recordPath.empty()) {
+        std::string error;
+        recorder = Recorder::openFile(recordPath, error);
+        if (!recorder) {
+            std::cerr << "farvane: " << error << "\n";
+            return 2;
+        }
+        liveRecorder = recorder.get();
+    }
     std::unique_ptr<MainWindow> made =
         watch ? std::make_unique<MainWindow>(std::move(*watch)) : std::make_unique<MainWindow>(recorder.get());
     MainWindow& window = *made;
+    shown = &window;
     // For tests: the frame a watch ends on, as the screen shows it, goes to this PNG file.
     if (const std::string grab = variable("FARVANE_WATCH_GRAB"); watch && !grab.empty())
         window.onWatchOver([&window, grab] { saveShownFrame(window, grab); });
     // Ends every event loop at once, the box's included.
     QObject::connect(&window, &MainWindow::ended, &app, [] { QCoreApplication::exit(0); });
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &window, [&window] { window.closeRecord(); });
-    int signalled = 0;
-    StopSignals stopSignals([&](int number) {
-        signalled = number;
-        window.endFromOutside();
-    });
     liveWindow = &window;
-    static const bool registered = std::atexit(closeRecordAtExit) == 0;
-    (void)registered;
     window.show();
     if (recorder)
         recorder->start();
     int status = QApplication::exec();
-    window.closeRecord();
+    closeRecordAtExit();
     liveWindow = nullptr;
+    liveRecorder = nullptr;
     if (signalled != 0)
         status = 128 + signalled;
     if (recorder && !recorder->good() && status == 0)

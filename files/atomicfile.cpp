@@ -2,17 +2,22 @@
 #include "files/atomicfile.h"
 
 #include <atomic>
+#include <chrono>
+#include <cstdint>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace farvane {
 
 namespace {
+
+constexpr int MaxLinks = 40; // as the kernel follows them
 
 std::string describe(const struct stat& info)
 {
@@ -27,34 +32,203 @@ std::string describe(const struct stat& info)
     return "is not a regular file";
 }
 
-// The file a rename must replace: through a symbolic link to the file it names, so the link stays.
+bool sameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+
+// The folder part of `path` with its slash ("" for a bare name), and the folder itself to ask about.
+std::string folderPart(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? "" : path.substr(0, slash + 1);
+}
+
+std::string folderOf(const std::string& path)
+{
+    const std::string folder = folderPart(path);
+    return folder.empty() ? "." : folder.size() == 1 ? "/" : folder.substr(0, folder.size() - 1);
+}
+
+// The descriptor a name stands for: /dev/stdin, /dev/stdout, /dev/stderr, /dev/fd/N or
+// /proc/self/fd/N (also by this process's number); -1 for any other name.
+int descriptorNamed(const std::string& name)
+{
+    constexpr const char* Standard[] = {"/dev/stdin", "/dev/stdout", "/dev/stderr"};
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (name == Standard[fd])
+            return fd;
+    }
+    for (const std::string& prefix : {std::string("/dev/fd/"), std::string("/proc/self/fd/"),
+                                     "/proc/" + std::to_string(::getpid()) + "/fd/"}) {
+        if (name.size() <= prefix.size() || name.size() > prefix.size() + 9 || !name.starts_with(prefix))
+            continue;
+        int fd = 0;
+        for (std::size_t i = prefix.size(); i < name.size(); ++i) {
+            if (name[i] < '0' || name[i] > '9')
+                return -1;
+            fd = fd * 10 + (name[i] - '0');
+        }
+        return fd;
+    }
+    return -1;
+}
+
+// What a symbolic link says, resolved against the folder holding the link; "" when unreadable.
+std::string linkTarget(const std::string& link)
+{
+    char text[PATH_MAX];
+    const ssize_t size = ::readlink(link.c_str(), text, sizeof text);
+    if (size <= 0 || static_cast<std::size_t>(size) >= sizeof text)
+        return {};
+    const std::string target(text, static_cast<std::size_t>(size));
+    return target.front() == '/' ? target : folderPart(link) + target;
+}
+
+constexpr int NotOpen = -2;
+
+// The descriptor of ours that `path` is: one named by it, also through symbolic links (NotOpen
+// when that one is closed), or standard output or error when `path` is the regular file they
+// write to. -1 when it is none.
+int heldDescriptor(const std::string& path)
+{
+    std::string name = path;
+    for (int hop = 0; hop <= MaxLinks && !name.empty(); ++hop) {
+        if (const int fd = descriptorNamed(name); fd >= 0)
+            return ::fcntl(fd, F_GETFD) >= 0 ? fd : NotOpen;
+        struct stat info {};
+        if (::lstat(name.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
+            break;
+        name = linkTarget(name);
+    }
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+        return -1;
+    for (const int fd : {STDOUT_FILENO, STDERR_FILENO}) {
+        struct stat held {};
+        if (::fstat(fd, &held) == 0 && sameFile(held, info))
+            return fd;
+    }
+    return -1;
+}
+
+// The file a rename must replace: through symbolic links to the file they name, so the links stay,
+// also when that file does not exist yet.
 std::string resolvedTarget(const std::string& path)
 {
+    std::string name = path;
+    for (int hop = 0; hop < MaxLinks; ++hop) {
+        struct stat info {};
+        if (::lstat(name.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
+            return name;
+        std::string next = linkTarget(name);
+        if (next.empty())
+            return name;
+        name = std::move(next);
+    }
+    return name;
+}
+
+// The process holding a lock on the file open at `fd` that a writer of ours would take: 0 when
+// there is none, or when it cannot be told. (These locks belong to the process and go with any
+// close of the file: nothing else of ours opens a file being written.)
+pid_t lockHolder(int fd)
+{
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    if (::fcntl(fd, F_GETLK, &lock) != 0 || lock.l_type == F_UNLCK)
+        return 0;
+    return lock.l_pid > 0 ? lock.l_pid : 0;
+}
+
+std::string recordedBy(pid_t holder)
+{
+    return "another game (process " + std::to_string(holder) + ") is recording to it";
+}
+
+// A write lock on the whole file; false when another process holds one, `holder` then naming it.
+bool lockWhole(int fd, pid_t& holder)
+{
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    holder = 0;
+    if (::fcntl(fd, F_SETLK, &lock) == 0 || (errno != EAGAIN && errno != EACCES))
+        return true; // taken, or a file system without locks: nothing to keep out then
+    holder = lockHolder(fd);
+    return holder == 0;
+}
+
+// Why the regular file `info` describes may not be written though a standard descriptor has it:
+// "" when it may.
+std::string standardClash(const struct stat& info, const std::string& scriptPath)
+{
+    for (int fd = 0; fd <= 2; ++fd) {
+        struct stat held {};
+        if (::fstat(fd, &held) != 0 || !sameFile(held, info))
+            continue;
+        if (fd == STDIN_FILENO && scriptPath == "-")
+            return "is the script being run";
+        if (fd == STDOUT_FILENO && !scriptPath.empty())
+            return "is standard output, where the replay writes its lines";
+        if (fd == STDERR_FILENO)
+            return "is standard error, where messages go";
+    }
+    return {};
+}
+
+// Why a file may not be made at `target` (no file there yet) or written over (`existing`), as the
+// user's own: "" when it may.
+std::string writable(const std::string& target, const struct stat* existing)
+{
+    const std::string folder = folderOf(target);
     struct stat info {};
-    if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
-        return path;
-    char* real = ::realpath(path.c_str(), nullptr);
-    if (real == nullptr)
-        return path;
-    std::string resolved = real;
-    std::free(real);
-    return resolved;
+    if (::stat(folder.c_str(), &info) != 0)
+        return std::strerror(errno);
+    if (!S_ISDIR(info.st_mode))
+        return std::strerror(ENOTDIR);
+    if (::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0)
+        return std::strerror(errno);
+    if (existing == nullptr)
+        return {};
+    if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
+        return std::strerror(errno);
+    // A rename would hand another user's file over to this one.
+    if (::geteuid() != 0 && existing->st_uid != ::geteuid())
+        return "belongs to another user";
+    const int fd = ::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return std::strerror(errno);
+    const pid_t holder = lockHolder(fd);
+    ::close(fd);
+    return holder != 0 ? recordedBy(holder) : std::string();
 }
 
 } // namespace
+
+void guardStandardDescriptors()
+{
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (::fcntl(fd, F_GETFD) >= 0 || errno != EBADF)
+            continue;
+        // The lowest free number is this one, as every lower one is open.
+        if (::open("/dev/null", fd == STDIN_FILENO ? O_WRONLY : O_RDONLY) != fd)
+            std::_Exit(2); // no /dev/null: refuse to run rather than write a file into a standard number
+    }
+}
 
 std::string checkOutputTarget(const std::string& path, const std::string& scriptPath)
 {
     if (path.empty())
         return "the file name is empty";
+    const int held = heldDescriptor(path);
+    if (held == NotOpen)
+        return std::strerror(EBADF);
     struct stat info {};
     const bool exists = ::stat(path.c_str(), &info) == 0;
     const int statErrno = exists ? 0 : errno;
     if (!scriptPath.empty() && scriptPath != "-") {
         struct stat script {};
         const bool same = path == scriptPath ||
-                          (exists && ::stat(scriptPath.c_str(), &script) == 0 && script.st_dev == info.st_dev &&
-                           script.st_ino == info.st_ino);
+                          (exists && ::stat(scriptPath.c_str(), &script) == 0 && sameFile(script, info));
         if (same)
             return "is the script being run";
     }
@@ -62,7 +236,14 @@ std::string checkOutputTarget(const std::string& path, const std::string& script
         return describe(info);
     if (!exists && statErrno != ENOENT)
         return std::strerror(statErrno);
-    return {};
+    if (exists) {
+        if (std::string clash = standardClash(info, scriptPath); !clash.empty())
+            return clash;
+    }
+    if (held >= 0)
+        return (::fcntl(held, F_GETFL) & O_ACCMODE) == O_RDONLY ? "is open for reading only" : "";
+    const std::string target = resolvedTarget(path);
+    return writable(target, exists ? &info : nullptr);
 }
 
 bool writeAll(int fd, std::string_view bytes)
@@ -95,36 +276,53 @@ bool AtomicFile::open(const std::string& target)
     abandon();
     reason.clear();
     isCommitted = false;
+    through = false;
     if (std::string problem = checkOutputTarget(target); !problem.empty()) {
         reason = std::move(problem);
         return false;
     }
+    if (const int held = heldDescriptor(target); held >= 0) {
+        descriptor = ::fcntl(held, F_DUPFD_CLOEXEC, 3);
+        if (descriptor < 0)
+            return fail(errno);
+        through = true;
+        return true;
+    }
     targetPath = resolvedTarget(target);
-    const std::size_t slash = targetPath.rfind('/');
-    const std::string directory = slash == std::string::npos ? "" : targetPath.substr(0, slash + 1);
-    const std::string base = slash == std::string::npos ? targetPath : targetPath.substr(slash + 1);
+    const std::string folder = folderPart(targetPath);
 
+    // A short name, whatever the target's length: a target may have the longest name a folder allows.
     static std::atomic<unsigned> counter{0};
+    holdSignals();
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string candidate = directory + "." + base + "." + std::to_string(::getpid()) + "-" +
-                                      std::to_string(counter++) + ".tmp";
+        std::uint64_t mix = (static_cast<std::uint64_t>(::getpid()) << 32 | counter++) * 0x9e3779b97f4a7c15ULL ^
+                            static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+        std::string candidate = folder + ".farvane-";
+        for (int i = 0; i < 6; ++i, mix /= 36)
+            candidate += "0123456789abcdefghijklmnopqrstuvwxyz"[mix % 36];
+        candidate += ".tmp";
         const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0) {
             if (errno == EEXIST)
                 continue;
-            reason = std::strerror(errno);
-            return false;
+            return fail(errno);
         }
         descriptor = fd;
-        temporaryPath = candidate;
-        // A file written over keeps its permissions.
+        temporaryPath = std::move(candidate);
+        pid_t holder = 0;
+        lockWhole(fd, holder); // a new file of ours: nobody else holds it
+        // A file written over keeps its permissions, and its owner and group where this user may
+        // give them (the owner only the superuser, who would otherwise take every file over).
         struct stat existing {};
-        if (::stat(targetPath.c_str(), &existing) == 0 && ::fchmod(fd, existing.st_mode & 07777) != 0)
-            return fail(errno);
+        if (::stat(targetPath.c_str(), &existing) == 0) {
+            [[maybe_unused]] const int kept =
+                ::fchown(fd, ::geteuid() == 0 ? existing.st_uid : static_cast<uid_t>(-1), existing.st_gid);
+            if (::fchmod(fd, existing.st_mode & 07777) != 0)
+                return fail(errno);
+        }
         return true;
     }
-    reason = std::strerror(EEXIST);
-    return false;
+    return fail(EEXIST);
 }
 
 bool AtomicFile::write(std::string_view bytes)
@@ -135,6 +333,7 @@ bool AtomicFile::write(std::string_view bytes)
     }
     if (!writeAll(descriptor, bytes))
         return fail(errno);
+    unsynced = true;
     return true;
 }
 
@@ -146,17 +345,60 @@ bool AtomicFile::commit()
     }
     if (::fsync(descriptor) != 0)
         return fail(errno);
-    if (::rename(temporaryPath.c_str(), targetPath.c_str()) != 0)
+    unsynced = false;
+    if (through) {
+        isCommitted = true;
+        return true;
+    }
+    // One writer a file: the file now at the target is kept while another game records to it.
+    // Its lock is held until the rename is done, so two games starting at once cannot both pass.
+    const int old = ::open(targetPath.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (old < 0 && errno != ENOENT)
         return fail(errno);
+    pid_t holder = 0;
+    if (old >= 0 && !lockWhole(old, holder)) {
+        ::close(old);
+        abandon();
+        reason = recordedBy(holder);
+        return false;
+    }
+    const bool renamed = ::rename(temporaryPath.c_str(), targetPath.c_str()) == 0;
+    const int renameErrno = errno;
+    if (old >= 0)
+        ::close(old); // drops the old file's lock only: the new one is another file
+    if (!renamed)
+        return fail(renameErrno);
     isCommitted = true;
     temporaryPath.clear();
+    releaseSignals();
     // The rename itself is on disk once the directory is.
-    const std::size_t slash = targetPath.rfind('/');
-    const std::string directory = slash == std::string::npos ? "." : slash == 0 ? "/" : targetPath.substr(0, slash);
-    const int dirFd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int dirFd = ::open(folderOf(targetPath).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirFd >= 0) {
         ::fsync(dirFd);
         ::close(dirFd);
+    }
+    return true;
+}
+
+bool AtomicFile::sync()
+{
+    if (descriptor < 0 || !isCommitted) {
+        reason = std::strerror(EBADF);
+        return false;
+    }
+    if (unsynced && ::fsync(descriptor) != 0) {
+        reason = std::strerror(errno);
+        return false;
+    }
+    unsynced = false;
+    struct stat own {}, named {};
+    if (::fstat(descriptor, &own) != 0) {
+        reason = std::strerror(errno);
+        return false;
+    }
+    if (own.st_nlink == 0 || (!through && (::stat(targetPath.c_str(), &named) != 0 || !sameFile(own, named)))) {
+        reason = "the file was deleted, moved or replaced while it was being written";
+        return false;
     }
     return true;
 }
@@ -170,6 +412,7 @@ void AtomicFile::abandon()
     if (!isCommitted && !temporaryPath.empty())
         ::unlink(temporaryPath.c_str());
     temporaryPath.clear();
+    releaseSignals();
 }
 
 bool AtomicFile::close()
@@ -183,6 +426,25 @@ bool AtomicFile::close()
         return false;
     }
     return true;
+}
+
+void AtomicFile::holdSignals()
+{
+    if (holding)
+        return;
+    sigset_t stops;
+    sigemptyset(&stops);
+    for (const int number : {SIGINT, SIGTERM, SIGHUP})
+        sigaddset(&stops, number);
+    holding = ::pthread_sigmask(SIG_BLOCK, &stops, &heldMask) == 0;
+}
+
+void AtomicFile::releaseSignals()
+{
+    // A signal that came meanwhile is handled now, with the temporary file gone or in place.
+    if (holding)
+        ::pthread_sigmask(SIG_SETMASK, &heldMask, nullptr);
+    holding = false;
 }
 
 bool writeFileAtomically(const std::string& path, std::string_view bytes, std::string& error)

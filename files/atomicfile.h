@@ -2,18 +2,30 @@
 // the target, which is renamed over it only once they are all safely on disk.
 #pragma once
 
+#include <signal.h>
 #include <string>
 #include <string_view>
 
 namespace farvane {
 
-// Checks that `path` may be written as an output file: not empty, not `scriptPath` (the script
-// being run, when given), and either absent or a regular file (never a device, a directory or a
-// pipe). Returns "" when it may, otherwise the reason, e.g. "is a directory".
+// Opens each of the descriptors 0 to 2 that is closed on /dev/null, the wrong way round (standard
+// input for writing, the others for reading), so no file of ours can take a standard number and
+// using one still fails as on a closed descriptor. Called first thing in main.
+void guardStandardDescriptors();
+
+// Checks that `path` may be written as an output file, as `cp` would find it: not empty, not the
+// script being run (`scriptPath`, when given; "-" is standard input), either absent in a folder
+// the user may write in or a regular file the user may write and owns, and not a file another
+// game is recording. A descriptor of ours named as one (/dev/stdout, /dev/fd/N) must be open for
+// writing on a regular file; with a script given, standard output is the replay's and refused.
+// Returns "" when it may, otherwise the reason, e.g. "is a directory".
 std::string checkOutputTarget(const std::string& path, const std::string& scriptPath = {});
 
 // A file being written beside its target. Until commit() the target is untouched; a failed or
-// abandoned write removes only the temporary file.
+// abandoned write removes only the temporary file, and while the temporary file exists SIGINT,
+// SIGTERM and SIGHUP wait, so no signal leaves it behind. A target that is a descriptor of ours
+// (/dev/stdout, /dev/fd/N) is written through it instead, where that descriptor writes.
+// While a file is open it holds a lock naming this process: no other game replaces it.
 class AtomicFile {
 public:
     AtomicFile() = default;
@@ -30,6 +42,9 @@ public:
     // Flushes to disk and renames over the target. The descriptor stays open (see fd()), so a
     // caller may go on appending to the file now at the target.
     bool commit();
+    // For a committed file: flushes what was written since, and checks the file is still the
+    // target; false (with error()) when it was deleted, moved or replaced, or cannot be flushed.
+    bool sync();
     // Removes the temporary file if it was not committed, and closes the descriptor.
     void abandon();
     // Closes the descriptor of a committed file; false (with error()) when the close reports a failure.
@@ -37,16 +52,24 @@ public:
 
     int fd() const { return descriptor; }
     bool committed() const { return isCommitted; }
+    // True when the target is a descriptor of ours, written where it writes: not ours to cut.
+    bool writesThrough() const { return through; }
     const std::string& error() const { return reason; }
 
 private:
     bool fail(int errnum);
+    void holdSignals();
+    void releaseSignals();
 
     std::string targetPath;
     std::string temporaryPath;
     std::string reason;
     int descriptor = -1;
     bool isCommitted = false;
+    bool through = false;
+    bool unsynced = false;
+    bool holding = false;
+    sigset_t heldMask{}; // the signal mask before holdSignals()
 };
 
 // Writes `bytes` to `path` through an AtomicFile. On failure returns false with `error` set to

@@ -134,6 +134,7 @@ public:
         // Only while a timer runs does the game move on without an event of its own.
         if (clock.nextDue())
             write([&](std::string& lines) { writer.appendWaitUntil(lines, clock.now()); });
+        sink->checkpoint();
     }
 
     // --- Events ---

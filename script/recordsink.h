@@ -12,6 +12,9 @@ class RecordSink {
 public:
     virtual ~RecordSink() = default;
     virtual void write(std::string_view lines) = 0;
+    // A checkpoint of a live game, every MidEnd::CheckpointMs while a timer runs: a file goes to
+    // disk here.
+    virtual void checkpoint() {}
 };
 
 // A recording kept in memory (the page hands it out as a download).

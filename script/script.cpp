@@ -379,10 +379,24 @@ bool ScriptReader::tooLong()
     return false;
 }
 
+namespace {
+constexpr std::string_view ByteOrderMark = "\xEF\xBB\xBF";
+}
+
 bool ScriptReader::feed(std::string_view piece)
 {
     if (failed)
         return false;
+    // The mark may come split over pieces; a start that turns out to be no mark is the first line's.
+    while (startRead < ByteOrderMark.size() && !piece.empty()) {
+        if (piece.front() != ByteOrderMark[startRead]) {
+            partial.assign(ByteOrderMark.substr(0, startRead));
+            startRead = ByteOrderMark.size();
+            break;
+        }
+        piece.remove_prefix(1);
+        ++startRead;
+    }
     while (!piece.empty()) {
         const std::size_t end = piece.find('\n');
         if (end == std::string_view::npos) {
@@ -414,6 +428,8 @@ bool ScriptReader::finish()
 {
     if (failed)
         return false;
+    if (startRead < ByteOrderMark.size())
+        partial.assign(ByteOrderMark.substr(0, startRead));
     if (partial.empty())
         return true;
     const bool taken = takeLine(partial, false);
@@ -438,6 +454,11 @@ bool ScriptReader::takeLine(std::string_view line, bool hasLineEnd)
             return true; // blank or comment
         failed = true;
         failure = {lineNumber, std::move(message)};
+        return false;
+    }
+    if (result.commands.size() == commandCap) {
+        failed = true;
+        failure = {lineNumber, "more than " + std::to_string(commandCap) + " commands"};
         return false;
     }
     command.line = lineNumber;

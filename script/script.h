@@ -94,11 +94,15 @@ struct ReplayScript {
 };
 
 constexpr std::size_t MaxLineBytes = 4096; // not counting the line end
+constexpr std::size_t MaxCommands = 67108864; // the next one is an error: memory stays bounded
 
 // Reads a script piece by piece, checking each line as it is completed: the first bad line stops
-// the read at once, and no line is held past MaxLineBytes, so no input can grow memory without bound.
+// the read at once, no line is held past MaxLineBytes and no more than MaxCommands commands, so no
+// input can grow memory without bound. A UTF-8 byte order mark at the very start is skipped.
 class ScriptReader {
 public:
+    explicit ScriptReader(std::size_t maxCommands = MaxCommands) : commandCap(maxCommands) {}
+
     // The next piece of the script; false once a line was bad (see error()).
     bool feed(std::string_view piece);
     // The end of the script: checks its last line when it has no line end.
@@ -112,6 +116,8 @@ private:
 
     std::string partial; // the line read so far, when a piece ended inside it
     std::size_t lineNumber = 0;
+    std::size_t commandCap;
+    std::size_t startRead = 0; // bytes of the script's start matched against a byte order mark
     ReplayScript result;
     ScriptError failure;
     bool failed = false;

@@ -648,6 +648,13 @@ private slots:
         std::string error;
         QVERIFY(Recorder::openFile("/dev/full", error) == nullptr);
         QCOMPARE(error, std::string("cannot write /dev/full: is a device, not a regular file"));
+
+        // A record closed before its game came up (the display went away) leaves nothing behind.
+        QTemporaryDir dir;
+        const std::unique_ptr<Recorder> early = Recorder::openFile((dir.path() + "/game.txt").toStdString(), error);
+        QVERIFY(early);
+        early->close();
+        QVERIFY(QDir(dir.path()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
     }
 
     void runWindowRefusesAnUnwritableRecordAndAMissingDisplay()

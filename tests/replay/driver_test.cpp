@@ -1,12 +1,15 @@
 // The script runner and its JSON: errors before anything runs, ticks, menus, the end line.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "files/atomicfile.h"
 #include "script/dump.h"
 #include "picture/raster.h"
 #include "midend/virtualclock.h"
@@ -249,6 +252,39 @@ TEST(JsonOutput, StringsAreEscaped)
     std::string out;
     appendJsonString(out, std::string("a\"b\\c\nd\x01\xe9", 9));
     EXPECT_EQ(out, "\"a\\\"b\\\\c\\nd\\u0001\\u00e9\"");
+}
+
+// A stop signal that comes while a file is being written waits until the target is whole (the
+// write committed) or untouched (abandoned), with no temporary file left to it.
+TEST(OutputFile, AStopSignalWaitsUntilTheTargetIsWholeOrUntouched)
+{
+    static volatile std::sig_atomic_t caught = 0;
+    struct sigaction action {}, saved {};
+    action.sa_handler = [](int) { caught = 1; };
+    ASSERT_EQ(::sigaction(SIGTERM, &action, &saved), 0);
+    const std::filesystem::path folder = std::filesystem::path(testing::TempDir()) / "farvane-signal";
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    const std::string target = (folder / "shot.png").string();
+    for (const bool commit : {true, false}) {
+        std::ofstream(target) << "old";
+        caught = 0;
+        AtomicFile file;
+        ASSERT_TRUE(file.open(target) && file.write("new"));
+        std::raise(SIGTERM);
+        EXPECT_EQ(caught, 0);
+        if (commit)
+            EXPECT_TRUE(file.commit() && file.close());
+        else
+            file.abandon();
+        EXPECT_EQ(caught, 1);
+        std::stringstream text;
+        text << std::ifstream(target).rdbuf();
+        EXPECT_EQ(text.str(), commit ? "new" : "old");
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
+    }
+    ::sigaction(SIGTERM, &saved, nullptr);
+    std::filesystem::remove_all(folder);
 }
 
 } // namespace

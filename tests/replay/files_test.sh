@@ -92,5 +92,80 @@ check "closed standard input" 2 "farvane: cannot read -: Bad file descriptor" $?
 "$farvane" --script - >out 2>err <.
 check "a directory as standard input" 2 "farvane: cannot read -: Is a directory" $?
 
+# table: runs each row "NAME|STATUS|STDERR START|COMMAND" of standard input in a fresh folder
+# "row" (FARVANE is the program; ../script.txt, ../many.txt are there); COMMAND's status is the
+# row's, and no row may leave a temporary file behind.
+table() {
+  while IFS='|' read -r name status message command; do
+    [ -n "$name" ] || continue
+    rm -rf row && mkdir row && $own row
+    (cd row && eval "$command") >out 2>err
+    check "$name" "$status" "$message" $?
+    if ls -A row | grep -q '\.tmp$'; then
+      echo "FAIL $name: left $(ls -A row | tr '\n' ' ')"
+      failures=$((failures + 1))
+    fi
+  done
+  rm -rf row
+}
+# started FILE: waits until a game has put its record at FILE.
+started() { for _ in $(seq 200); do grep -q '^# farvane' "$1" 2>/dev/null && return; sleep 0.05; done; }
+FARVANE=$farvane
+# As root, the rows that ask for the user's rights run as nobody.
+own=: as=
+if [ "$(id -u)" -eq 0 ]; then
+  chmod 755 "$work"
+  own="chown nobody" as="setpriv --reuid=nobody --regid=nogroup --clear-groups"
+fi
+printf 'dump\n%.0s' $(seq 2000) > many.txt
+
+# Targets: refused up front as cp would refuse them, or written where the name leads.
+table <<EOF
+screenshot into a missing folder|2|farvane: cannot write no/s.png: No such file or directory|\$FARVANE --script ../script.txt --screenshot no/s.png
+screenshot over a read-only file|2|farvane: cannot write s.png: Permission denied|echo old >s.png && $own s.png && chmod 444 s.png && $as \$FARVANE --script ../script.txt --screenshot s.png
+screenshot through a dangling link|0||ln -s made.png s.png && \$FARVANE --script ../script.txt --screenshot s.png >/dev/null && test -L s.png -a -s made.png
+screenshot with a 250-byte name|0||\$FARVANE --script ../script.txt --screenshot \$(printf %0246d.png 0) >/dev/null && test -s \$(printf %0246d.png 0)
+EOF
+[ -z "$as" ] || table <<EOF
+screenshot over another user's file|2|farvane: cannot write s.png: belongs to another user|echo old >s.png && chmod 666 s.png && $as \$FARVANE --script ../script.txt --screenshot s.png
+EOF
+
+# Descriptors: the standard ones as the user left them; a closed pipe ends a replay quietly.
+table <<'EOF'
+screenshot over the script on standard input|2|farvane: cannot write s.png: is the script being run|printf 'dump\n' >s.png; $FARVANE --script - --screenshot s.png <s.png; status=$?; grep -qx dump s.png && exit $status
+closed pipe on standard output|1||$FARVANE --script ../many.txt | head -c 1 >/dev/null; exit ${PIPESTATUS[0]}
+script with a byte order mark|0||printf '\357\273\277dump\n' >s.txt && $FARVANE --script s.txt | grep -q '^{"dump"'
+EOF
+
+if (unset QT_QPA_PLATFORM; "$farvane" --record r.txt 2>&1 | grep -q 'this build has no window'); then
+  echo "files: $((checks - failures)) passed, $failures failed (no window: no record tried)"
+  [ "$failures" -eq 0 ]
+  exit
+fi
+
+# Start-up signals: whenever one comes, the target is untouched or whole and nothing is left;
+# one the game was started to ignore stays ignored.
+table < <(for signal in TERM HUP INT; do
+  for delay in 0.02 0.04 0.06 0.08; do
+    echo "SIG$signal ${delay}s after the start|0||echo old >r.txt; set -m; \$FARVANE --record r.txt 2>/dev/null & sleep $delay; kill -$signal \$!; wait \$!; grep -q -e '^old\$' -e '^# farvane' r.txt"
+  done
+done)
+table <<'EOF'
+SIGHUP under nohup|0||nohup $FARVANE --record r.txt >/dev/null 2>&1 & started r.txt; kill -HUP $!; sleep 0.3; kill -0 $!; alive=$?; kill $!; exit $alive
+SIGINT ignored from the start|0||(trap '' INT; exec $FARVANE --record r.txt 2>/dev/null) & started r.txt; kill -INT $!; sleep 0.3; kill -0 $!; alive=$?; kill $!; exit $alive
+EOF
+
+# Descriptors of the window: Qt's messages never land in the record; /dev/stdout is appended to.
+table <<'EOF'
+record with standard error closed|0||(unset XDG_RUNTIME_DIR; exec $FARVANE --record r.txt 2>&-) & started r.txt; sleep 0.3; kill $!; wait $!; $FARVANE --script r.txt >/dev/null
+record to /dev/stdout appended to a log|0||echo log >game.log; $FARVANE --record /dev/stdout >>game.log 2>/dev/null & started game.log; sleep 0.3; kill $!; wait $!; test "$(head -n 1 game.log)" = log && sed 1d game.log >r.txt && $FARVANE --script r.txt >/dev/null
+EOF
+
+# Two writers: a second game keeps off a record in progress; a record whose file goes says so.
+table <<'EOF'
+record to a file another game records|2|farvane: cannot write r.txt: another game (process |$FARVANE --record r.txt 2>/dev/null & started r.txt; timeout 10 $FARVANE --record r.txt; status=$?; kill $!; wait $!; $FARVANE --script r.txt >/dev/null && exit $status
+record whose file is deleted|143|farvane: cannot write r.txt: the file was deleted, moved or replaced|$FARVANE --record r.txt 2>game.err & started r.txt; rm r.txt; for _ in $(seq 60); do grep -q deleted game.err && break; sleep 0.05; done; kill $!; wait $!; status=$?; grep '^farvane:' game.err >&2; exit $status
+EOF
+
 echo "files: $((checks - failures)) passed, $failures failed"
 [ "$failures" -eq 0 ]

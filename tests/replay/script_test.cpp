@@ -264,6 +264,43 @@ TEST(ScriptLines, NulAndOtherBytesAreQuotedInTheMessage)
         << "only spaces and tabs separate words";
 }
 
+// A byte order mark is skipped at the very start only, also when it comes in pieces; a script
+// holds a bounded number of commands, the next one refused with its line.
+TEST(ScriptLimits, AByteOrderMarkAtTheStartAndTheCommandCap)
+{
+    const std::string unknown = "; expected wait, tick, key, menu, close, close-at-box or dump";
+    struct Row {
+        std::string text;
+        std::size_t cap;
+        std::size_t commands;  // read when no error is expected
+        std::size_t errorLine; // 0: none
+        std::string message;
+    };
+    const Row rows[] = {
+        {"\xEF\xBB\xBF" "dump\r\n", MaxCommands, 1, 0, ""},
+        {"\xEF\xBB\xBF", MaxCommands, 0, 0, ""},
+        {"\xEF\xBB" "dump\n", MaxCommands, 0, 1, "unknown command \"\\xef\\xbbdump\"" + unknown},
+        {"\xEF", MaxCommands, 0, 1, "unknown command \"\\xef\"" + unknown},
+        {"dump\n\xEF\xBB\xBF" "dump\n", MaxCommands, 0, 2, "unknown command \"\\xef\\xbb\\xbfdump\"" + unknown},
+        {"dump\n# note\n\ndump\ndump", 3, 3, 0, ""},
+        {"dump\n# note\n\ndump\ndump\n\ndump\n", 3, 0, 7, "more than 3 commands"},
+    };
+    for (const Row& row : rows) {
+        for (const std::size_t size : {std::size_t{1}, std::size_t{2}, row.text.size() + 1}) {
+            SCOPED_TRACE(testing::Message() << quoted(row.text) << " in pieces of " << size);
+            ScriptReader reader(row.cap);
+            bool read = true;
+            for (std::size_t at = 0; at < row.text.size() && read; at += size)
+                read = reader.feed(std::string_view(row.text).substr(at, size));
+            read = read && reader.finish();
+            EXPECT_EQ(read, row.errorLine == 0);
+            EXPECT_EQ(reader.error().line, row.errorLine);
+            EXPECT_EQ(reader.error().message, row.message);
+            EXPECT_EQ(read ? reader.script().commands.size() : 0u, row.commands);
+        }
+    }
+}
+
 // Every kind of command, at the edges of its ranges, reads back from its own line unchanged.
 TEST(ScriptLanguage, EveryCommandRoundTripsThroughFormatAndParse)
 {
