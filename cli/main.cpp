@@ -1,8 +1,9 @@
 // The farvane program: the game window, or a replay script run headless.
 #include <cerrno>
 #include <cstring>
-#include <iostream>
 #include <string>
+#include <string_view>
+#include <unistd.h>
 
 #include "cli/screenshot.h"
 #include "common/atomicfile.h"
@@ -42,26 +43,27 @@ constexpr const char* Details =
     "  close-at-box         close the window with the next message box up: its tick stops there\n"
     "  dump                 write the whole game state as one line of JSON\n";
 
+// Standard output and error as plain descriptors: the program carries no stream library.
+farvane::replay::DescriptorSink standardOutput(STDOUT_FILENO);
+farvane::replay::DescriptorSink standardError(STDERR_FILENO);
+
+void tell(std::string_view message) { standardError.write(message); }
+
 int usageError(const std::string& message)
 {
-    std::cerr << "farvane: " << message << "\n" << Usage;
+    tell("farvane: " + message + "\n" + Usage);
     return 2;
 }
 
-// What went to standard output must have arrived: a failure is told (a closed pipe ends quietly,
-// as other command-line tools do) and makes the exit status non-zero.
-int finishOutput(int status)
+// What goes to standard output must arrive: a failure is told (a closed pipe ends quietly, as
+// other command-line tools do) and makes the exit status non-zero.
+int print(std::string_view text)
 {
-    // A run that failed has said why already (the replay tells of its own output's failure).
-    if (status != 0)
-        return status;
-    errno = 0;
-    std::cout.flush();
-    if (std::cout.good())
-        return status;
+    if (standardOutput.write(text))
+        return 0;
     const int reason = errno != 0 ? errno : EIO;
     if (reason != EPIPE)
-        std::cerr << "farvane: cannot write standard output: " << std::strerror(reason) << "\n";
+        tell(std::string("farvane: cannot write standard output: ") + std::strerror(reason) + "\n");
     return 1;
 }
 
@@ -71,13 +73,18 @@ bool outputAllowed(const std::string& path, const std::string& script)
     const std::string problem = farvane::checkOutputTarget(path, script);
     if (problem.empty())
         return true;
-    std::cerr << "farvane: cannot write " << (path.empty() ? "\"\"" : path) << ": " << problem << "\n";
+    tell("farvane: cannot write " + (path.empty() ? std::string("\"\"") : path) + ": " + problem + "\n");
     return false;
 }
 
 } // namespace
 
+#ifdef _WIN32
+// Called by the Windows entry point (cli/winmain.cpp) with the arguments in UTF-8.
+int farvaneMain(int argc, char** argv)
+#else
 int main(int argc, char** argv)
+#endif
 {
     std::string script;
     std::string screenshot;
@@ -99,11 +106,9 @@ int main(int argc, char** argv)
         };
         int status = 0;
         if (arg == "--help" || arg == "-h") {
-            std::cout << Usage << Details;
-            return finishOutput(0);
+            return print(std::string(Usage) + Details);
         } else if (arg == "--version") {
-            std::cout << "1.33.7\n"; // the bare version, as scripts read it
-            return finishOutput(0);
+            return print("1.33.7\n"); // the bare version, as scripts read it
         } else if (arg == "--script") {
             status = value(haveScript, script);
         } else if (arg == "--screenshot") {
@@ -128,8 +133,8 @@ int main(int argc, char** argv)
         return 2;
 
     if (haveScreenshot && !farvane::isPngPath(screenshot)) {
-        std::cerr << "farvane: cannot write " << screenshot
-                  << ": a screenshot is written as PNG only; give a file name ending in .png\n";
+        tell("farvane: cannot write " + screenshot +
+             ": a screenshot is written as PNG only; give a file name ending in .png\n");
         return 2;
     }
 
@@ -137,14 +142,16 @@ int main(int argc, char** argv)
 #ifdef FARVANE_DESKTOP
         return farvane::runWindow(argc, argv, record);
 #else
-        std::cerr << "farvane: this build has no window (it was configured with FARVANE_DESKTOP=OFF);\n"
-                     "run a script headless with: farvane --script FILE\n";
+        tell("farvane: this build has no window (it was configured with FARVANE_DESKTOP=OFF);\n"
+             "run a script headless with: farvane --script FILE\n");
         return 2;
 #endif
     }
 
-    farvane::replay::Result result = farvane::replay::runScriptFile(script, std::cin, std::cout, std::cerr);
+    // The replay writes its lines as they come and tells of its own failures.
+    farvane::replay::DescriptorSource standardInput(STDIN_FILENO);
+    farvane::replay::Result result = farvane::replay::runScript(script, standardInput, standardOutput, standardError);
     if (result.exitStatus != 0 || !haveScreenshot || !result.finalScene)
-        return finishOutput(result.exitStatus);
-    return finishOutput(farvane::saveScreenshot(*result.finalScene, screenshot) ? 0 : 1);
+        return result.exitStatus;
+    return farvane::saveScreenshot(*result.finalScene, screenshot) ? 0 : 1;
 }

@@ -65,6 +65,11 @@ std::string checkOutputTarget(const std::string& path, const std::string& script
     return {};
 }
 
+int openForReading(const std::string& path)
+{
+    return ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+}
+
 bool writeAll(int fd, std::string_view bytes)
 {
     while (!bytes.empty()) {

@@ -53,6 +53,9 @@ private:
 // the reason; whatever was at `path` is then as it was.
 bool writeFileAtomically(const std::string& path, std::string_view bytes, std::string& error);
 
+// Opens `path` (UTF-8 on every system) for reading: a descriptor, or -1 with errno set.
+int openForReading(const std::string& path);
+
 // Writes every byte to `fd`, retrying short writes and interruptions; false with errno set on failure.
 bool writeAll(int fd, std::string_view bytes);
 
