@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
-# Installs the Debian packages the game needs, when they are missing. Usage: deps.sh build|web|test|package|bench
+# Installs the Debian packages the game needs, when they are missing. Usage: deps.sh build|web|test|package|bench|windows
 set -euo pipefail
 
 build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev libpng-dev fonts-dejavu-core)
@@ -13,15 +13,18 @@ test_packages=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-d
 # The browser page (scripts/web.sh), and its tests in headless Chromium through Selenium.
 web_packages=(cmake ninja-build emscripten python3)
 web_test_packages=(chromium chromium-driver python3-selenium)
+# The Windows program cross-built with MinGW-w64 (scripts/windows.sh), and Wine to run its tests.
+windows_packages=(cmake ninja-build g++-mingw-w64-x86-64-posix wine wine64)
 
 case "${1:-build}" in
   build) wanted=("${build_packages[@]}") ;;
   web) wanted=("${web_packages[@]}") ;;
-  test) wanted=("${build_packages[@]}" "${test_packages[@]}" "${web_packages[@]}" "${web_test_packages[@]}") ;;
+  test) wanted=("${build_packages[@]}" "${test_packages[@]}" "${web_packages[@]}" "${web_test_packages[@]}" "${windows_packages[@]}") ;;
   package) wanted=("${build_packages[@]}" "${package_packages[@]}") ;;
   # The benchmarks, and an X server for the window's CPU per frame (scripts/bench.sh).
   bench) wanted=("${build_packages[@]}" "${test_packages[@]}" "${web_packages[@]}" "${web_test_packages[@]}" xvfb) ;;
-  *) echo "usage: $0 build|web|test|package|bench" >&2; exit 2 ;;
+  windows) wanted=("${windows_packages[@]}") ;;
+  *) echo "usage: $0 build|web|test|package|bench|windows" >&2; exit 2 ;;
 esac
 
 missing=()
