@@ -9,8 +9,8 @@
 #include <QPainter>
 
 #include "allocations.h"
-#include "common/raster.h"
-#include "common/scenediff.h"
+#include "picture/raster.h"
+#include "picture/scenediff.h"
 #include "desktop/framepaint.h"
 #include "game/form.h"
 

@@ -1,12 +1,13 @@
 // The farvane program: the game window, or a replay script run headless.
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unistd.h>
 
 #include "cli/screenshot.h"
-#include "common/atomicfile.h"
+#include "files/atomicfile.h"
 #include "headless/driver.h"
 #ifdef FARVANE_DESKTOP
 #include "desktop/app.h"
@@ -15,13 +16,14 @@
 namespace {
 
 constexpr const char* Usage =
-    "Usage: farvane [--record FILE]\n"
+    "Usage: farvane [--record FILE | --watch FILE]\n"
     "       farvane --script FILE [--screenshot OUT.png]\n"
     "       farvane --help | --version\n"
     "\n"
     "  (no option)          open the game window\n"
     "  --record FILE        open the window and write every event the game handles to FILE,\n"
     "                       as a script that --script replays\n"
+    "  --watch FILE         open the window and play the script FILE in it in real time\n"
     "  --script FILE        run the replay script FILE headless ('-' reads standard input)\n"
     "  --screenshot OUT.png with --script: write the window's client area after the script\n"
     "  --help               show this text\n"
@@ -89,7 +91,9 @@ int main(int argc, char** argv)
     std::string script;
     std::string screenshot;
     std::string record;
+    std::string watch;
     bool haveScript = false;
+    bool haveWatch = false;
     bool haveScreenshot = false;
     bool haveRecord = false;
 
@@ -115,6 +119,8 @@ int main(int argc, char** argv)
             status = value(haveScreenshot, screenshot);
         } else if (arg == "--record") {
             status = value(haveRecord, record);
+        } else if (arg == "--watch") {
+            status = value(haveWatch, watch);
         } else {
             status = usageError("unknown option \"" + arg + "\"");
         }
@@ -124,6 +130,8 @@ int main(int argc, char** argv)
 
     if (haveRecord && haveScript)
         return usageError("--record opens the window and cannot be used with --script");
+    if (haveWatch && (haveScript || haveRecord))
+        return usageError("--watch opens the window and cannot be used with --script or --record");
     if (haveScreenshot && !haveScript)
         return usageError("--screenshot needs --script");
 
@@ -140,6 +148,15 @@ int main(int argc, char** argv)
 
     if (!haveScript) {
 #ifdef FARVANE_DESKTOP
+        if (haveWatch) {
+            // Read and checked whole before anything shows, with the errors of --script.
+            farvane::replay::DescriptorSource standardInput(STDIN_FILENO);
+            std::optional<farvane::ReplayScript> watched =
+                farvane::replay::loadScript(watch, standardInput, standardError);
+            if (!watched)
+                return 2;
+            return farvane::runWindow(argc, argv, {}, std::move(watched));
+        }
         return farvane::runWindow(argc, argv, record);
 #else
         tell("farvane: this build has no window (it was configured with FARVANE_DESKTOP=OFF);\n"

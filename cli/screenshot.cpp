@@ -3,9 +3,9 @@
 
 #include <unistd.h>
 
-#include "common/atomicfile.h"
-#include "common/png.h"
-#include "common/raster.h"
+#include "files/atomicfile.h"
+#include "picture/png.h"
+#include "picture/raster.h"
 
 namespace farvane {
 

@@ -9,7 +9,7 @@
 
 #include <windows.h>
 
-#include "common/win32text.h"
+#include "files/win32text.h"
 
 int farvaneMain(int argc, char** argv); // cli/main.cpp
 

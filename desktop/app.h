@@ -3,7 +3,10 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+
+#include "script/script.h"
 
 
 class QSocketNotifier;
@@ -24,7 +27,8 @@ private:
     std::unique_ptr<QSocketNotifier> notifier;
 };
 
-// Opens the game window and runs it until the program ends; records to `recordPath` if not empty.
-int runWindow(int& argc, char** argv, const std::string& recordPath);
+// Opens the game window and runs it until the program ends; records to `recordPath` if not empty,
+// or plays `watch` in it, a script read and checked before.
+int runWindow(int& argc, char** argv, const std::string& recordPath, std::optional<ReplayScript> watch = std::nullopt);
 
 } // namespace farvane

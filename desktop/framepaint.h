@@ -6,7 +6,7 @@
 #include <QPainter>
 #include <QRegion>
 
-#include "common/raster.h"
+#include "picture/raster.h"
 #include "playfield/scene.h"
 
 namespace farvane {

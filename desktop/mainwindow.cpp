@@ -6,6 +6,7 @@
 #include <climits>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <QApplication>
@@ -19,9 +20,8 @@
 #include <QTimer>
 #include <QWindow>
 
-#include "common/raster.h"
-#include "common/scenediff.h"
-#include "common/script.h"
+#include "picture/raster.h"
+#include "picture/scenediff.h"
 #include "desktop/framepaint.h"
 #include "desktop/icon.h"
 #include "desktop/recorder.h"
@@ -46,7 +46,7 @@ QString menuCaption(const MenuEntry& entry)
 // and a paint draws and shows just the rectangles Qt asks for.
 class SceneView : public QWidget {
 public:
-    SceneView(const Scene& shown, QWidget* parent) : QWidget(parent), scene(shown)
+    SceneView(const MidEnd& shown, QWidget* parent) : QWidget(parent), game(shown)
     {
         setFixedSize(ClientWidth, ClientHeight);
         setFocusPolicy(Qt::NoFocus);
@@ -61,7 +61,7 @@ public:
     // changed, so an idle window paints nothing).
     void sceneChanged()
     {
-        const std::vector<PixelRect>& rects = changes.since(scene);
+        const std::vector<PixelRect>& rects = changes.since(game.scene());
         if (rects.empty())
             return;
         // At a fractional ratio a frame is drawn whole (see paintRegion).
@@ -80,16 +80,16 @@ protected:
             // A new frame (the first, or the screen's ratio changed) is drawn whole, and shown
             // whole should this paint cover less of it.
             frame.emplace(ratio, PixelOrder::Argb32);
-            rasterize(scene, *frame);
+            rasterize(game.scene(), *frame);
             if (event->region() != QRegion(rect()))
                 update();
         }
         QPainter painter(this);
-        paintRegion(painter, scene, *frame, event->region(), fresh);
+        paintRegion(painter, game.scene(), *frame, event->region(), fresh);
     }
 
 private:
-    const Scene& scene;
+    const MidEnd& game;
     SceneChanges changes;             // what the last repaint request asked to show
     std::optional<FrameBuffer> frame; // kept between frames; made again when the ratio changes
 };
@@ -155,21 +155,41 @@ std::int16_t formShiftMask(Qt::KeyboardModifiers modifiers)
     return mask;
 }
 
-MainWindow::MainWindow(Recorder* eventRecorder, QWidget* parent)
-    : QMainWindow(parent),
-      formHost(this),
-      game(formHost),
-      schedule(game),
-      recorder(eventRecorder),
-      realTime([this] { return sinceLoad.elapsed(); }),
-      state(formHost.state)
+MainWindow::MainWindow(Recorder* recorder, QWidget* parent)
+    : MainWindow(parent, [recorder](MidEnd::ShowBox show) {
+          return std::make_unique<MidEnd>(0, std::move(show), RecordOptions{recorder, true});
+      })
+{
+}
+
+MainWindow::MainWindow(ReplayScript script, QWidget* parent)
+    : MainWindow(parent, [&script](MidEnd::ShowBox show) {
+          return std::make_unique<MidEnd>(0, std::move(show), std::move(script));
+      })
+{
+}
+
+MainWindow::MainWindow(QWidget* parent, const std::function<std::unique_ptr<MidEnd>(MidEnd::ShowBox)>& load)
+    : QMainWindow(parent), boxes(this), realTime([this] { return sinceLoad.elapsed(); })
 {
     setWindowTitle(QString::fromLatin1(Caption));
     setWindowIcon(applicationIcon());
     // A fixed frame: the scene is laid out for exactly this client area.
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    view = new SceneView(game, this);
+
+    tickTimer.setSingleShot(true);
+    tickTimer.setTimerType(Qt::PreciseTimer);
+    connect(&tickTimer, &QTimer::timeout, this, [this] {
+        mid->advance(static_cast<RealMillis>(realTime()));
+        afterEvent();
+    });
+
+    // The form loads at real time 0: the window's clock starts with it.
+    sinceLoad.start();
+    mid = load([this](std::string_view prompt, std::string_view title) { return showBox(prompt, title); });
+
+    view = new SceneView(*mid, this);
     setCentralWidget(view);
     buildMenus();
     layout()->setSizeConstraint(QLayout::SetFixedSize);
@@ -178,33 +198,10 @@ MainWindow::MainWindow(Recorder* eventRecorder, QWidget* parent)
     // or a chosen entry ends its keyboard navigation. No click or Tab moves the focus.
     view->setFocus(Qt::OtherFocusReason);
 
-    tickTimer.setSingleShot(true);
-    tickTimer.setTimerType(Qt::PreciseTimer);
-    connect(&tickTimer, &QTimer::timeout, this, &MainWindow::onTickTimer);
-    if (recorder) {
-        checkpointTimer.setInterval(CheckpointMs);
-        connect(&checkpointTimer, &QTimer::timeout, this, &MainWindow::onCheckpoint);
-        checkpointTimer.start();
-    }
-
-    formHost.boxOpening = [this] {
-        // The losing tick has already stopped Timer1; nothing may tick behind the box, and
-        // virtual time stands still while it is up.
-        tickTimer.stop();
-        boxOpenedAt = realTime();
-        afterEventShown();
-    };
-    formHost.boxClosed = [this] { offset += realTime() - boxOpenedAt; };
-    formHost.ending = [this] { endProgram(); };
-
     // Every key of the window goes to the form, whatever has the focus.
     qApp->installEventFilter(this);
     connect(qApp, &QGuiApplication::focusWindowChanged, this, &MainWindow::boxTakesFocusBack);
-
-    game.Form_Load();
-    schedule.sync();
-    sinceLoad.start();
-    afterEventShown();
+    afterEvent();
 }
 
 MainWindow::~MainWindow() { qApp->removeEventFilter(this); }
@@ -214,13 +211,17 @@ void MainWindow::buildMenus()
     QMenuBar* bar = menuBar();
     bar->setNativeMenuBar(false); // the scene sits right under the menu bar, in the window
     bar->setFocusPolicy(Qt::NoFocus);
-    fileMenu = bar->addMenu(menuCaption(game.mnuFile));
-    helpMenu = bar->addMenu(menuCaption(game.mnuHelp));
+    const Scene& scene = mid->scene();
+    fileMenu = bar->addMenu(menuCaption(scene.mnuFile));
+    helpMenu = bar->addMenu(menuCaption(scene.mnuHelp));
     for (const MenuItem& item : MenuItems) {
         QMenu* menu = item.parentMenu == &Scene::mnuFile ? fileMenu : helpMenu;
-        QAction* action = menu->addAction(menuCaption(game.*item.entry));
+        QAction* action = menu->addAction(menuCaption(scene.*item.entry));
         actions[static_cast<std::size_t>(item.name)] = action;
-        connect(action, &QAction::triggered, this, [this, name = item.name] { handleMenu(name); });
+        connect(action, &QAction::triggered, this, [this, name = item.name] {
+            mid->menu(static_cast<RealMillis>(realTime()), name);
+            afterEvent();
+        });
     }
 }
 
@@ -283,7 +284,7 @@ void MainWindow::boxTakesFocusBack(QWindow* focused)
 {
     // A click on the game window hands it the focus, but only the box can use keys while it is
     // up: the box takes the focus back at once, so Return and Escape answer it.
-    QWidget* box = formHost.box();
+    QWidget* box = boxes.box();
     if (!box || !focused || focused != windowHandle())
         return;
     QTimer::singleShot(0, box, [box] {
@@ -317,8 +318,8 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
     // While the lost-game box is up the window takes no input at all; its close button still
     // works, since a close request is no input event. A key that reaches the window before the
     // box has taken the focus back is the box's: Return and Escape answer it all the same.
-    if (formHost.boxIsOpen() && isUserInput(type) && isOwnTarget(watched)) {
-        if (QWidget* box = formHost.box(); box && type == QEvent::KeyPress)
+    if (mid->boxIsOpen() && isUserInput(type) && isOwnTarget(watched)) {
+        if (QWidget* box = boxes.box(); box && type == QEvent::KeyPress)
             QCoreApplication::sendEvent(box, event);
         return true;
     }
@@ -332,7 +333,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
     if (type == QEvent::KeyPress) {
         handleKey(key->key(), key->modifiers());
         if (key->key() == Qt::Key_F10 && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && !hasEnded() &&
-            !formHost.boxIsOpen())
+            !mid->boxIsOpen())
             openMenuFromKeyboard();
         return true;
     }
@@ -342,155 +343,84 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 void MainWindow::handleKey(int qtKey, Qt::KeyboardModifiers modifiers)
 {
     const std::optional<std::int16_t> code = formKeyCode(qtKey);
-    if (!code || !beginEvent())
+    if (!code)
         return;
-    std::int16_t keyCode = *code;
-    const std::int16_t shift = formShiftMask(modifiers);
-    Command key;
-    key.kind = CommandKind::Key;
-    key.amount = keyCode;
-    key.shift = shift;
-    record(key);
-    game.Form_KeyDown(keyCode, shift);
+    mid->key(static_cast<RealMillis>(realTime()), *code, formShiftMask(modifiers));
     afterEvent();
 }
 
-void MainWindow::handleMenu(MenuName name)
+RealMillis MainWindow::showBox(std::string_view prompt, std::string_view title)
 {
-    if (!canChoose(game, name) || !beginEvent())
-        return;
-    // The ticks due before the click may just have greyed the entry.
-    if (canChoose(game, name)) {
-        Command menu;
-        menu.kind = CommandKind::Menu;
-        menu.menu = name;
-        record(menu);
-        choose(game, name);
-    }
+    // The losing tick has already stopped Timer1; nothing may tick behind the box, and virtual
+    // time stands still while it is up. It comes up over the losing hit.
+    tickTimer.stop();
+    showState();
+    boxes.showBox(prompt, title);
+    return static_cast<RealMillis>(realTime());
+}
+
+void MainWindow::refresh()
+{
+    mid->formChanged();
     afterEvent();
-}
-
-void MainWindow::onTickTimer()
-{
-    if (state.inEvent || hasEnded())
-        return;
-    runDueTicks();
-    afterEvent();
-}
-
-VirtualClock::Millis MainWindow::virtualNow() const
-{
-    const qint64 now = realTime() - offset;
-    return std::max<VirtualClock::Millis>(schedule.now(), now > 0 ? static_cast<VirtualClock::Millis>(now) : 0);
-}
-
-void MainWindow::runDueTicks()
-{
-    state.inEvent = true;
-    VirtualClock::Millis until = virtualNow();
-    // After a stall (a suspended machine, a debugger) play resumes where it stood instead of
-    // racing through every tick it missed; the virtual clock, and so a record, stays exact.
-    if (const std::optional<VirtualClock::Millis> due = schedule.nextDue();
-        due && until > *due + static_cast<VirtualClock::Millis>(StallMs)) {
-        offset += static_cast<qint64>(until - *due);
-        until = *due;
-    }
-    schedule.advanceTo(until, [this] { return !hasEnded(); });
-    state.inEvent = false;
-}
-
-bool MainWindow::beginEvent()
-{
-    if (state.inEvent || state.ended || state.boxOpen)
-        return false;
-    // Events and ticks interleave as they would in a replay: the ticks due by now run first.
-    runDueTicks();
-    if (hasEnded())
-        return false;
-    state.inEvent = true;
-    return true;
 }
 
 void MainWindow::afterEvent()
 {
-    state.inEvent = false;
-    schedule.sync();
-    armTickTimer();
-    afterEventShown();
-}
-
-void MainWindow::afterEventShown()
-{
-    for (const MenuItem& item : MenuItems)
-        actions[static_cast<std::size_t>(item.name)]->setEnabled((game.*item.entry).Enabled);
-    fileMenu->menuAction()->setEnabled(game.mnuFile.Enabled);
-    helpMenu->menuAction()->setEnabled(game.mnuHelp.Enabled);
-    view->sceneChanged();
-}
-
-void MainWindow::armTickTimer()
-{
-    const std::optional<VirtualClock::Millis> due = schedule.nextDue();
-    if (!due || hasEnded() || formHost.boxIsOpen()) {
-        tickTimer.stop();
+    if (mid->ended()) {
+        endProgram();
         return;
     }
-    // Armed for the tick's own deadline, not an interval from now, so ticks never drift.
-    const qint64 wait = static_cast<qint64>(*due) + offset - realTime();
-    tickTimer.start(static_cast<int>(std::clamp<qint64>(wait, 0, INT_MAX)));
+    // Armed for the deadline itself, not an interval from now, so ticks never drift.
+    if (const std::optional<RealMillis> deadline = mid->deadline()) {
+        const double wait = std::ceil(*deadline - static_cast<RealMillis>(realTime()));
+        tickTimer.start(static_cast<int>(std::clamp(wait, 0.0, static_cast<double>(INT_MAX))));
+    } else {
+        tickTimer.stop();
+    }
+    showState();
+    if (mid->watchOver() && watchOver)
+        std::exchange(watchOver, nullptr)();
 }
 
-void MainWindow::record(const Command& event)
+void MainWindow::onWatchOver(std::function<void()> act)
 {
-    if (recorder)
-        recorder->record(schedule.now(), event);
+    watchOver = std::move(act);
+    afterEvent();
+}
+
+void MainWindow::showState()
+{
+    const MenuState menus = mid->menuState();
+    for (const MenuItem& item : MenuItems)
+        actions[static_cast<std::size_t>(item.name)]->setEnabled(menus.entries[static_cast<std::size_t>(item.name)]);
+    fileMenu->menuAction()->setEnabled(menus.fileMenu);
+    helpMenu->menuAction()->setEnabled(menus.helpMenu);
+    view->sceneChanged();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
     // The close button runs no procedure of the form; it ends the program in any state, also
-    // from inside a tick whose box is up. The clock stays where the last tick left it: every
-    // tick due by then has run, so a replay of the record stops in the same state.
-    if (!hasEnded()) {
-        // With the box up the record's close is "close-at-box" (see closeRecord).
-        if (!formHost.boxIsOpen())
-            record(Command{CommandKind::Close});
-        formHost.End();
-    }
+    // from inside a tick whose box is up.
+    mid->close(static_cast<RealMillis>(realTime()));
+    endProgram();
     event->accept();
-}
-
-void MainWindow::onCheckpoint()
-{
-    // Only while a timer runs does the game move on without an event of its own.
-    if (recorder && tickTimer.isActive() && !state.inEvent && !hasEnded())
-        recorder->waitUntil(schedule.now());
-}
-
-void MainWindow::closeRecord()
-{
-    if (recordClosed)
-        return;
-    recordClosed = true;
-    checkpointTimer.stop();
-    // Every tick due by the clock's time has run: a replay waiting up to it stops in this state.
-    // With the box up the clock stands inside the tick that opened it, whose rest never runs: a
-    // replay must stop at that box too.
-    if (recorder && formHost.boxIsOpen())
-        recorder->closeAtBox(schedule.now());
-    else if (recorder)
-        recorder->waitUntil(schedule.now());
 }
 
 void MainWindow::endFromOutside()
 {
     closeRecord();
-    formHost.End();
+    mid->close(static_cast<RealMillis>(realTime()));
+    endProgram();
 }
 
 void MainWindow::endProgram()
 {
-    closeRecord();
+    if (programEnded)
+        return;
+    programEnded = true;
+    boxes.closeBox();
     tickTimer.stop();
     hide();
     emit ended();

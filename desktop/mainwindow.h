@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 
 #include <QElapsedTimer>
@@ -11,17 +12,16 @@
 #include <QMainWindow>
 #include <QTimer>
 
-#include "common/menutable.h"
-#include "common/virtualclock.h"
 #include "desktop/qthost.h"
 #include "game/form.h"
+#include "menu/menutable.h"
+#include "midend/midend.h"
 
 class QAction;
 class QMenu;
 
 namespace farvane {
 
-struct Command;
 class Recorder;
 class SceneView;
 
@@ -35,38 +35,36 @@ class MainWindow : public QMainWindow {
     Q_OBJECT
 
 public:
-    // A play of more than this behind real time is a stall: play resumes from it, no burst.
-    static constexpr qint64 StallMs = 250;
-
     // Loads the form; `recorder`, when given, must outlive the window.
     explicit MainWindow(Recorder* recorder = nullptr, QWidget* parent = nullptr);
+    // Plays the recording `script` in real time; the watcher answers the box.
+    explicit MainWindow(ReplayScript script, QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    Veskara& form() { return game; }
-    VirtualClock& clock() { return schedule; }
-    QtHost& host() { return formHost; }
+    MidEnd& game() { return *mid; }
+    Veskara& form() { return mid->form(); }
+    QtHost& host() { return boxes; }
     QAction* menuAction(MenuEntry Scene::*entry) const;
     QWidget* sceneView() const;
     bool tickTimerActive() const { return tickTimer.isActive(); }
     int tickTimerInterval() const { return tickTimer.interval(); } // ms, as last armed
-    bool hasEnded() const { return formHost.hasEnded(); }
+    bool hasEnded() const { return mid->ended(); }
 
     // After a test has changed the form directly: take in its timers and menus as after an event.
-    void refresh() { afterEvent(); }
+    void refresh();
     // Tests replace real time (ms since the form loaded) to play a stall.
     void setRealTimeSource(std::function<qint64()> source) { realTime = std::move(source); }
+    // Called once when a watch is over (at once if it is over already).
+    void onWatchOver(std::function<void()> act);
 
     bool eventFilter(QObject* watched, QEvent* event) override;
 
     // The record's last line: a "wait" up to where the game stands, so a replay ends in the
     // state the window shows. Written once, on every way the program ends.
-    void closeRecord();
+    void closeRecord() { mid->closeRecord(); }
     // Ends the program in an orderly way, as for a signal asking it to stop: the record is
     // closed first. Any state will do, a box being up included.
     void endFromOutside();
-    // While a timer runs, the record gets a "wait" this often, so a program killed outright
-    // loses at most this much of its record.
-    static constexpr int CheckpointMs = 1000;
 
 signals:
     // The program is to end: Quit, or the window's close button.
@@ -76,6 +74,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    MainWindow(QWidget* parent, const std::function<std::unique_ptr<MidEnd>(MidEnd::ShowBox)>& load);
     void buildMenus();
     bool isOwnTarget(QObject* watched) const;
     bool isOwnKeyTarget(QObject* watched) const;
@@ -84,31 +83,19 @@ private:
     bool menuHasKeyboard() const;
     void openMenuFromKeyboard();
     void boxTakesFocusBack(QWindow* focused);
-    void handleMenu(MenuName name);
-    void onTickTimer();
-    void onCheckpoint();
-    VirtualClock::Millis virtualNow() const;
-    void runDueTicks();
-    bool beginEvent();
+    RealMillis showBox(std::string_view prompt, std::string_view title);
     void afterEvent();
-    void afterEventShown();
-    void armTickTimer();
-    void record(const Command& event);
+    void showState();
     void endProgram();
 
-    QtHost formHost;
-    Veskara game;
-    VirtualClock schedule;
-    Recorder* recorder;
-    SceneView* view = nullptr;
-    QTimer tickTimer;
-    QTimer checkpointTimer;
-    bool recordClosed = false;
+    QtHost boxes;
     QElapsedTimer sinceLoad;
     std::function<qint64()> realTime;
-    qint64 offset = 0;          // ms of real time the virtual clock has left out: stalls, boxes
-    qint64 boxOpenedAt = 0;     // real time the message box came up
-    WindowState& state;         // the host's: in an event, box open, ended
+    std::unique_ptr<MidEnd> mid;
+    SceneView* view = nullptr;
+    QTimer tickTimer;
+    bool programEnded = false;
+    std::function<void()> watchOver;
     std::array<QAction*, MenuItems.size()> actions{}; // by MenuName
     QMenu* fileMenu = nullptr;
     QMenu* helpMenu = nullptr;

@@ -1,4 +1,4 @@
-// The lost-game message box as a modal QMessageBox, and the end of the program.
+// The lost-game message box as a QMessageBox the window holds modal.
 #include "desktop/qthost.h"
 
 #include <QEventLoop>
@@ -33,55 +33,39 @@ int QtHost::widthForTitle(const QString& title)
 
 QWidget* QtHost::box() const { return openBox.data(); }
 
-void QtHost::MsgBox(std::string_view prompt, std::string_view title)
+void QtHost::showBox(std::string_view prompt, std::string_view title)
 {
-    // Once the program is ending the rest of the losing tick runs through, but shows nothing more.
-    if (state.ended || state.boxOpen)
+    if (closed)
         return;
-    state.boxOpen = true;
-    if (boxOpening)
-        boxOpening();
     if (boxRecorder) {
         boxRecorder(prompt, title);
-    } else {
-        // Modal by the window's own hand (it takes no input while a box is up), not by Qt's:
-        // Qt drops the desktop's close request for a window under a modal box, and the close
-        // button must end the program in every state.
-        QMessageBox box(QMessageBox::NoIcon, toQString(title), toQString(prompt), QMessageBox::Ok, parent);
-        box.setWindowModality(Qt::NonModal);
-        // Prompt, title and button stay as they are; the box is only made wide enough for its title.
-        if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
-            grid->addItem(new QSpacerItem(widthForTitle(box.windowTitle()), 0, QSizePolicy::Fixed, QSizePolicy::Minimum),
-                          grid->rowCount(), 0, 1, grid->columnCount());
-        QEventLoop untilAnswered;
-        QObject::connect(&box, &QDialog::finished, &untilAnswered, &QEventLoop::quit);
-        openBox = &box;
-        box.show();
-        box.raise();
-        box.activateWindow();
-        if (!state.ended && box.isVisible())
-            untilAnswered.exec();
-        openBox = nullptr;
+        return;
     }
-    state.boxOpen = false;
-    if (boxClosed)
-        boxClosed();
+    // Modal by the window's own hand (it takes no input while a box is up), not by Qt's: Qt drops
+    // the desktop's close request for a window under a modal box, and the close button must end
+    // the program in every state.
+    QMessageBox box(QMessageBox::NoIcon, toQString(title), toQString(prompt), QMessageBox::Ok, parent);
+    box.setWindowModality(Qt::NonModal);
+    // Prompt, title and button stay as they are; the box is only made wide enough for its title.
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
+        grid->addItem(new QSpacerItem(widthForTitle(box.windowTitle()), 0, QSizePolicy::Fixed, QSizePolicy::Minimum),
+                      grid->rowCount(), 0, 1, grid->columnCount());
+    QEventLoop untilAnswered;
+    QObject::connect(&box, &QDialog::finished, &untilAnswered, &QEventLoop::quit);
+    openBox = &box;
+    box.show();
+    box.raise();
+    box.activateWindow();
+    if (!closed && box.isVisible())
+        untilAnswered.exec();
+    openBox = nullptr;
 }
 
 void QtHost::closeBox()
 {
+    closed = true;
     if (openBox)
         openBox->done(QMessageBox::Ok);
-}
-
-void QtHost::End()
-{
-    if (state.ended)
-        return;
-    state.ended = true;
-    closeBox();
-    if (ending)
-        ending();
 }
 
 } // namespace farvane

@@ -1,10 +1,12 @@
-// The window's record file: what ScriptWriter makes, written and flushed event by event.
+// The window's record file: the mid end's lines, written and flushed as they come.
 #include "desktop/recorder.h"
 
 #include <cerrno>
 #include <cstring>
 #include <iostream>
 #include <unistd.h>
+
+#include "script/scriptwriter.h"
 
 namespace farvane {
 
@@ -43,37 +45,10 @@ bool Recorder::start()
     return true;
 }
 
-void Recorder::record(Millis now, const Command& event)
+void Recorder::write(std::string_view lines)
 {
     if (failed)
         return;
-    std::string lines;
-    writer.append(lines, now, event);
-    write(lines);
-}
-
-void Recorder::waitUntil(Millis now)
-{
-    if (failed)
-        return;
-    std::string lines;
-    writer.appendWaitUntil(lines, now);
-    if (!lines.empty())
-        write(lines);
-}
-
-void Recorder::closeAtBox(Millis now)
-{
-    if (failed)
-        return;
-    std::string lines;
-    writer.append(lines, writer.written(), Command{CommandKind::CloseAtBox});
-    writer.appendWaitUntil(lines, now);
-    write(lines);
-}
-
-void Recorder::write(const std::string& lines)
-{
     if (out) {
         *out << lines;
         out->flush();

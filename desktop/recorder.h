@@ -1,4 +1,4 @@
-// The window's record file: the lines a ScriptWriter makes for every event, flushed as they come.
+// The window's record file: the lines the mid end records, written to the file as they come.
 #pragma once
 
 #include <cstdint>
@@ -7,15 +7,13 @@
 #include <string>
 #include <string_view>
 
-#include "common/atomicfile.h"
-#include "common/scriptwriter.h"
+#include "files/atomicfile.h"
+#include "script/recordsink.h"
 
 namespace farvane {
 
-class Recorder {
+class Recorder : public RecordSink {
 public:
-    using Millis = std::uint64_t;
-
     // Writes to `out`, which must outlive the recorder; starts with a comment line.
     explicit Recorder(std::ostream& out);
 
@@ -28,16 +26,8 @@ public:
     // False (reported on standard error) when that failed: the target is then as it was.
     bool start();
 
-    // One event handed to the form at virtual time `now`: a "wait" for the time since the
-    // previous event (none when it is 0), then the event's own line; written at once.
-    void record(Millis now, const Command& event);
-    // "wait" lines bringing the record up to `now`: a checkpoint while the game runs, and the
-    // record's close when the program ends other than by an event of its own.
-    void waitUntil(Millis now);
-    // The program ended with the lost-game box up, at virtual time `now` inside the tick that
-    // opened it: "close-at-box", then the "wait" that reaches that tick, so a replay stops at the
-    // box as the window did. Nothing more is recorded after it.
-    void closeAtBox(Millis now);
+    // Whole lines of the record, written at once: a program killed outright loses none of them.
+    void write(std::string_view lines) override;
 
     // False once a line could not be written; the first failure is reported on standard error,
     // the file is cut back to its last whole line and nothing more is recorded.
@@ -45,14 +35,12 @@ public:
 
 private:
     Recorder(std::unique_ptr<AtomicFile> file, std::string path);
-    void write(const std::string& lines);
     void fail(const std::string& reason);
 
     std::unique_ptr<AtomicFile> file;
     std::ostream* out = nullptr;
     std::string name; // for the message when a write fails
     bool failed = false;
-    ScriptWriter writer;
     std::uint64_t wholeBytes = 0; // the file's size up to its last whole line
 };
 

@@ -13,7 +13,13 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QImage>
+#include <QPixmap>
+#include <QSaveFile>
+#include <QScreen>
 #include <QSocketNotifier>
+#include <QTimer>
+#include <QWindow>
 
 #include "desktop/app.h"
 #include "desktop/icon.h"
@@ -109,6 +115,28 @@ extern "C" void onStopSignal(int number)
 
 MainWindow* liveWindow = nullptr;
 
+// Writes the scene's pixels as the screen holds them to `path` (whole, through a temporary file),
+// once the window is on the screen and has painted.
+void saveShownFrame(MainWindow& window, const std::string& path)
+{
+    QTimer::singleShot(200, &window, [&window, path] {
+        if (!window.windowHandle() || !window.windowHandle()->isExposed()) {
+            saveShownFrame(window, path);
+            return;
+        }
+        QWidget* view = window.sceneView();
+        view->repaint();
+        const QPoint at = view->mapTo(&window, QPoint(0, 0));
+        const QImage shown = window.screen()
+                                 ->grabWindow(window.winId(), at.x(), at.y(), view->width(), view->height())
+                                 .toImage()
+                                 .convertToFormat(QImage::Format_RGB32);
+        QSaveFile file(QString::fromStdString(path));
+        if (!file.open(QIODevice::WriteOnly) || !shown.save(&file, "PNG") || !file.commit())
+            std::cerr << "farvane: cannot write " << path << "\n";
+    });
+}
+
 // The X platform ends the program with exit() when its connection breaks: the record is closed then.
 void closeRecordAtExit()
 {
@@ -151,7 +179,7 @@ StopSignals::~StopSignals()
     }
 }
 
-int runWindow(int& argc, char** argv, const std::string& recordPath)
+int runWindow(int& argc, char** argv, const std::string& recordPath, std::optional<ReplayScript> watch)
 {
     // Without a display Qt would abort; say what is wrong instead, before any file is touched.
     if (const std::string problem = displayProblem(); !problem.empty()) {
@@ -177,7 +205,12 @@ int runWindow(int& argc, char** argv, const std::string& recordPath)
     QApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.farvane.farvane"));
     QApplication::setWindowIcon(applicationIcon());
-    MainWindow window(recorder.get());
+    std::unique_ptr<MainWindow> made =
+        watch ? std::make_unique<MainWindow>(std::move(*watch)) : std::make_unique<MainWindow>(recorder.get());
+    MainWindow& window = *made;
+    // For tests: the frame a watch ends on, as the screen shows it, goes to this PNG file.
+    if (const std::string grab = variable("FARVANE_WATCH_GRAB"); watch && !grab.empty())
+        window.onWatchOver([&window, grab] { saveShownFrame(window, grab); });
     // Ends every event loop at once, the box's included.
     QObject::connect(&window, &MainWindow::ended, &app, [] { QCoreApplication::exit(0); });
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &window, [&window] { window.closeRecord(); });

@@ -14,7 +14,7 @@
 
 #include "fuzz/json_check.h"
 #include "headless/driver.h"
-#include "common/script.h"
+#include "script/script.h"
 #include "tests/soak/invariants.h"
 
 namespace {

@@ -9,10 +9,11 @@
 #include <vector>
 
 #include "game/form.h"
-#include "common/atomicfile.h"
-#include "common/dump.h"
-#include "common/script.h"
-#include "common/virtualclock.h"
+#include "files/atomicfile.h"
+#include "midend/events.h"
+#include "midend/virtualclock.h"
+#include "script/dump.h"
+#include "script/script.h"
 
 namespace farvane::replay {
 
@@ -160,23 +161,6 @@ private:
             clock->advanceTo(clock->now() + static_cast<VirtualClock::Millis>(command.amount),
                              [this] { return !host.ended; });
             return;
-        case CommandKind::Tick:
-            tick(command.timer == TimerName::Timer1 ? form.Timer1 : form.Timer2,
-                 command.timer == TimerName::Timer1 ? &Veskara::Timer1_Timer : &Veskara::Timer2_Timer,
-                 command.amount);
-            return;
-        case CommandKind::Key: {
-            std::int16_t keyCode = static_cast<std::int16_t>(command.amount);
-            form.Form_KeyDown(keyCode, command.shift);
-            break;
-        }
-        case CommandKind::Menu:
-            choose(form, command.menu); // as in the window: nothing while it or its menu is disabled
-            break;
-        case CommandKind::Close:
-            // The window's close button ends the program as Quit does, whatever the menu allows.
-            host.End();
-            break;
         case CommandKind::CloseAtBox:
             host.closeAtBox = true;
             return;
@@ -184,16 +168,8 @@ private:
             appendDumpLine(out.line(), form, clock->now());
             out.lineDone();
             return;
-        }
-        clock->sync();
-    }
-
-    // Ticks raised at once: the clock and the schedule stay where they are.
-    void tick(const Timer& timer, void (Veskara::*procedure)(), std::int64_t count)
-    {
-        for (std::int64_t done = 0; done < count && timer.Enabled && !host.ended; ++done) {
-            (form.*procedure)();
-            clock->sync();
+        default:
+            runEvent(form, *clock, host, command, [this] { return !host.ended; });
         }
     }
 
@@ -219,7 +195,7 @@ std::ptrdiff_t DescriptorSource::read(char* into, std::size_t size)
 
 bool DescriptorSink::write(std::string_view bytes) { return writeAll(descriptor, bytes); }
 
-Result runScript(const std::string& file, ByteSource& standardInput, ByteSink& out, ByteSink& err)
+std::optional<ReplayScript> loadScript(const std::string& file, ByteSource& standardInput, ByteSink& err)
 {
     std::optional<ScriptReader> reader;
     try {
@@ -228,21 +204,29 @@ Result runScript(const std::string& file, ByteSource& standardInput, ByteSink& o
         std::string reason;
         if (!readScript(file, standardInput, *reader, bad, reason)) {
             err.write("farvane: cannot read " + file + ": " + reason + "\n");
-            return Result{2, std::nullopt};
+            return std::nullopt;
         }
         if (bad) {
             err.write(file + ":" + std::to_string(reader->error().line) + ": " + reader->error().message + "\n");
-            return Result{2, std::nullopt};
+            return std::nullopt;
         }
+        return std::move(reader->script());
     } catch (const std::bad_alloc&) {
         reader.reset();
         err.write("farvane: cannot read " + file + ": not enough memory to hold the script\n");
-        return Result{2, std::nullopt};
+        return std::nullopt;
     }
+}
+
+Result runScript(const std::string& file, ByteSource& standardInput, ByteSink& out, ByteSink& err)
+{
+    const std::optional<ReplayScript> script = loadScript(file, standardInput, err);
+    if (!script)
+        return Result{2, std::nullopt};
 
     Output output(out);
     Run run(output);
-    run.commands(reader->script(), output);
+    run.commands(*script, output);
     output.flush();
     if (output.failed()) {
         // A closed pipe ends quietly, as other command-line tools do; any other failure is told.

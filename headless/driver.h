@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "playfield/scene.h"
+#include "script/script.h"
 
 namespace farvane::replay {
 
@@ -52,10 +53,15 @@ private:
     int descriptor;
 };
 
+// Reads and checks the script named `file` ("-" reads `standardInput`) whole. On failure writes what
+// is wrong to `err` ("FILE:LINE: ...", or "farvane: cannot read FILE: reason") and returns none.
+std::optional<ReplayScript> loadScript(const std::string& file, ByteSource& standardInput, ByteSink& err);
+
 // Runs the script named `file` ("-" reads `standardInput`): JSON lines go to `out`, errors to `err`.
 Result runScript(const std::string& file, ByteSource& standardInput, ByteSink& out, ByteSink& err);
 
-// The same with streams (tests, benchmarks); `in` is read for "-", std::cin through its descriptor.
+// The same two with streams (tests, benchmarks); `in` is read for "-", std::cin through its descriptor.
+std::optional<ReplayScript> loadScript(const std::string& file, std::istream& in, std::ostream& err);
 Result runScriptFile(const std::string& file, std::istream& in, std::ostream& out, std::ostream& err);
 
 } // namespace farvane::replay

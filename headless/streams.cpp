@@ -47,18 +47,30 @@ private:
     std::ostream& out;
 };
 
+// Calls `run` with `in` as a byte source: std::cin through its descriptor.
+template <typename Run> auto withSource(std::istream& in, Run&& run)
+{
+    if (in.rdbuf() == std::cin.rdbuf()) {
+        DescriptorSource standardInput(STDIN_FILENO);
+        return run(standardInput);
+    }
+    StreamSource standardInput(in);
+    return run(standardInput);
+}
+
 } // namespace
+
+std::optional<ReplayScript> loadScript(const std::string& file, std::istream& in, std::ostream& err)
+{
+    StreamSink errSink(err);
+    return withSource(in, [&](ByteSource& source) { return loadScript(file, source, errSink); });
+}
 
 Result runScriptFile(const std::string& file, std::istream& in, std::ostream& out, std::ostream& err)
 {
     StreamSink outSink(out);
     StreamSink errSink(err);
-    if (in.rdbuf() == std::cin.rdbuf()) {
-        DescriptorSource standardInput(STDIN_FILENO);
-        return runScript(file, standardInput, outSink, errSink);
-    }
-    StreamSource standardInput(in);
-    return runScript(file, standardInput, outSink, errSink);
+    return withSource(in, [&](ByteSource& source) { return runScript(file, source, outSink, errSink); });
 }
 
 } // namespace farvane::replay

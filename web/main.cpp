@@ -3,11 +3,14 @@
 #include <emscripten.h>
 
 #include <cstdint>
+#include <algorithm>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 
+#include "midend/midend.h"
 #include "web/tickbench.h"
-#include "web/webgame.h"
 
 namespace {
 
@@ -22,13 +25,38 @@ EM_ASYNC_JS(double, showBoxAndWait,
                                             {pixels : pixels, width : width, height : height, menuState : menuState});
             });
 
-std::unique_ptr<farvane::WebGame> game;
-std::string text; // the last string handed out; valid until the next call that returns one
+std::unique_ptr<farvane::MidEnd> game;
+std::unique_ptr<farvane::StringSink> record; // none while watching
+double ratio = 1;
+std::string text;  // the last string handed out; valid until the next call that returns one
+std::string input; // what the page hands in: farvane_input's buffer
 
 const char* handOut(std::string value)
 {
     text = std::move(value);
     return text.c_str();
+}
+
+// Bits 0-4: whether each entry of MenuItems can be chosen now; 5 and 6: the File and Help menus
+// enabled; 7: the game has ended.
+int menuBits()
+{
+    const farvane::MenuState state = game->menuState();
+    int bits = 0;
+    for (std::size_t i = 0; i < state.entries.size(); ++i)
+        bits |= state.entries[i] ? 1 << i : 0;
+    bits |= state.fileMenu ? 1 << 5 : 0;
+    bits |= state.helpMenu ? 1 << 6 : 0;
+    bits |= game->ended() ? 1 << 7 : 0;
+    return bits;
+}
+
+double showBox(std::string_view prompt, std::string_view title)
+{
+    // The box comes up over the picture of the losing hit.
+    game->render();
+    return showBoxAndWait(prompt.data(), static_cast<int>(prompt.size()), title.data(), static_cast<int>(title.size()),
+                          game->frame().pixels(), game->frame().width(), game->frame().height(), menuBits());
 }
 
 } // namespace
@@ -37,14 +65,38 @@ extern "C" {
 
 EMSCRIPTEN_KEEPALIVE void farvane_load(double now, double devicePixelRatio)
 {
-    game = std::make_unique<farvane::WebGame>(now, devicePixelRatio, [](std::string_view prompt, std::string_view title) {
-        return showBoxAndWait(prompt.data(), static_cast<int>(prompt.size()), title.data(),
-                              static_cast<int>(title.size()), game->frame().pixels(), game->frame().width(),
-                              game->frame().height(), game->menuState());
-    });
+    ratio = devicePixelRatio;
+    record = std::make_unique<farvane::StringSink>();
+    game = std::make_unique<farvane::MidEnd>(now, showBox, farvane::RecordOptions{record.get(), false});
+    game->setFrameFormat(ratio, farvane::PixelOrder::Rgba8888);
 }
 
-EMSCRIPTEN_KEEPALIVE void farvane_frame(double now) { game->runDueTicks(now); }
+// A buffer of `bytes` bytes for the page to write a text into, for the next call that reads one.
+EMSCRIPTEN_KEEPALIVE char* farvane_input(int bytes)
+{
+    input.assign(static_cast<std::size_t>(bytes > 0 ? bytes : 0), '\0');
+    return input.data();
+}
+
+// Watches a recording: farvane_input holds the file's name (`nameBytes` bytes), then its text.
+// Returns "" when the watch starts, else what is wrong, as farvane --script says it; the game in
+// play goes on then.
+EMSCRIPTEN_KEEPALIVE const char* farvane_watch(double now, int nameBytes)
+{
+    const std::string_view all(input);
+    const std::size_t split = std::min(all.size(), static_cast<std::size_t>(nameBytes > 0 ? nameBytes : 0));
+    farvane::ScriptError error;
+    std::optional<farvane::ReplayScript> script = farvane::parseScript(all.substr(split), error);
+    if (!script)
+        return handOut(std::string(all.substr(0, split)) + ":" + std::to_string(error.line) + ": " + error.message);
+    input.clear();
+    record.reset();
+    game = std::make_unique<farvane::MidEnd>(now, showBox, std::move(*script));
+    game->setFrameFormat(ratio, farvane::PixelOrder::Rgba8888);
+    return handOut({});
+}
+
+EMSCRIPTEN_KEEPALIVE void farvane_frame(double now) { game->advance(now); }
 
 EMSCRIPTEN_KEEPALIVE int farvane_key(double now, int code, int shift)
 {
@@ -60,7 +112,7 @@ EMSCRIPTEN_KEEPALIVE int farvane_menu(double now, int entry)
 
 EMSCRIPTEN_KEEPALIVE void farvane_hidden(double now, int hidden) { game->setHidden(now, hidden != 0); }
 
-EMSCRIPTEN_KEEPALIVE int farvane_state() { return game->menuState(); }
+EMSCRIPTEN_KEEPALIVE int farvane_state() { return menuBits(); }
 
 // The picture's RGBA bytes when it may have changed since the last call, else null.
 EMSCRIPTEN_KEEPALIVE const std::uint32_t* farvane_render() { return game->render() ? game->frame().pixels() : nullptr; }
@@ -69,9 +121,17 @@ EMSCRIPTEN_KEEPALIVE int farvane_dirty_count() { return static_cast<int>(game->d
 EMSCRIPTEN_KEEPALIVE const farvane::PixelRect* farvane_dirty_rects() { return game->dirty().data(); }
 EMSCRIPTEN_KEEPALIVE int farvane_width() { return game->frame().width(); }
 EMSCRIPTEN_KEEPALIVE int farvane_height() { return game->frame().height(); }
-EMSCRIPTEN_KEEPALIVE void farvane_set_ratio(double devicePixelRatio) { game->setDevicePixelRatio(devicePixelRatio); }
+EMSCRIPTEN_KEEPALIVE void farvane_set_ratio(double devicePixelRatio)
+{
+    ratio = devicePixelRatio;
+    game->setFrameFormat(ratio, farvane::PixelOrder::Rgba8888);
+}
 
-EMSCRIPTEN_KEEPALIVE const char* farvane_recording() { return handOut(game->recording()); }
+// The game played so far as a replay script, up to the clock; "" while watching.
+EMSCRIPTEN_KEEPALIVE const char* farvane_recording()
+{
+    return handOut(record ? record->text() + game->closingLines() : std::string());
+}
 EMSCRIPTEN_KEEPALIVE const char* farvane_dump() { return handOut(game->dump()); }
 EMSCRIPTEN_KEEPALIVE double farvane_virtual_now() { return static_cast<double>(game->virtualNow()); }
 

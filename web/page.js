@@ -198,6 +198,51 @@ function listen() {
   });
   document.addEventListener('visibilitychange', sendHidden);
   saveButton.addEventListener('click', saveRecording);
+  listenForRecordings();
+}
+
+// A recording picked or dropped on the page plays in real time, as `farvane --watch FILE` plays it.
+function listenForRecordings() {
+  const picker = document.getElementById('watch');
+  picker.addEventListener('change', () => {
+    if (picker.files.length) watchFile(picker.files[0]);
+    picker.value = '';
+  });
+  document.addEventListener('dragover', (event) => event.preventDefault());
+  document.addEventListener('drop', (event) => {
+    event.preventDefault();
+    if (event.dataTransfer.files.length) watchFile(event.dataTransfer.files[0]);
+  });
+}
+
+async function watchFile(file) {
+  watch(file.name, await file.text());
+}
+
+// Starts watching `text`; a script with an error is refused with the message `farvane --script`
+// gives, and the game in play goes on.
+function watch(name, text) {
+  if (busy || !module || box.open) return false;
+  const encoder = new TextEncoder();
+  const nameBytes = encoder.encode(name);
+  const textBytes = encoder.encode(text);
+  const input = module._farvane_input(nameBytes.length + textBytes.length);
+  module.HEAPU8.set(nameBytes, input);
+  module.HEAPU8.set(textBytes, input + nameBytes.length);
+  const error = module.UTF8ToString(module._farvane_watch(now(), nameBytes.length));
+  const note = document.getElementById('watchError');
+  note.textContent = error;
+  note.hidden = !error;
+  if (error) return false;
+  saveButton.disabled = true; // a watch records nothing
+  if (ended) {
+    ended = false;
+    canvas.hidden = false;
+    endedNote.hidden = true;
+    requestAnimationFrame(frame);
+  }
+  refresh();
+  return true;
 }
 
 // The backing store follows the device's pixel ratio: a zoom or another screen changes it. Looked
@@ -245,6 +290,7 @@ function testHook() {
     boxOpen: () => box.open,
     dump: () => module.UTF8ToString(module._farvane_dump()),
     recording,
+    watch,
     virtualNow: () => module._farvane_virtual_now(),
     tickNanos: (ticks) => module._farvane_tick_nanos(ticks),
     // The canvas as base64 RGBA bytes.

@@ -37,4 +37,18 @@ struct Game {
     void movePlayerAway() { form.Player1.Left = 100000; }
 };
 
+// One shield left, Timer1 on and the first `obstacles` obstacles about to land on the player: the
+// next game tick loses.
+inline void setUpLosingTick(Veskara& form, int obstacles = 1)
+{
+    form.Timer2.Enabled = false;
+    form.Timer1.Enabled = true;
+    form.HideShield2();
+    form.HideShield1();
+    for (int i = 0; i < obstacles; ++i) {
+        form.Obstacle[i].Left = 3000;
+        form.Obstacle[i].Top = 5000;
+    }
+}
+
 } // namespace farvane::test

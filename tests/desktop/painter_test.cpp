@@ -12,7 +12,7 @@
 #include <QtTest>
 
 #include "cli/screenshot.h"
-#include "common/raster.h"
+#include "picture/raster.h"
 #include "playfield/scene.h"
 
 using namespace farvane;

@@ -14,7 +14,7 @@
 #include <QBackingStore>
 #include <QTest>
 
-#include "common/raster.h"
+#include "picture/raster.h"
 #include "desktop/mainwindow.h"
 
 using namespace farvane;

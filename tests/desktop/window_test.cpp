@@ -33,9 +33,12 @@
 #include "desktop/mainwindow.h"
 #include "desktop/recorder.h"
 #include "headless/driver.h"
-#include "common/dump.h"
+#include "script/dump.h"
+#include "script/scriptwriter.h"
+#include "tests/core/game.h"
 
 using namespace farvane;
+using farvane::test::setUpLosingTick;
 
 namespace {
 
@@ -52,21 +55,8 @@ void writeFile(const std::string& path, const std::string& text) { std::ofstream
 std::string dumpOf(MainWindow& window)
 {
     std::string line;
-    replay::appendDumpLine(line, window.form(), window.clock().now());
+    replay::appendDumpLine(line, window.form(), window.game().virtualNow());
     return line;
-}
-
-// One shield left and an obstacle about to land on the player: the next game tick loses.
-void setUpLosingTick(Veskara& form, int obstacles = 1)
-{
-    form.Timer2.Enabled = false;
-    form.Timer1.Enabled = true;
-    form.HideShield2();
-    form.HideShield1();
-    for (int i = 0; i < obstacles; ++i) {
-        form.Obstacle[i].Left = 3000;
-        form.Obstacle[i].Top = 5000;
-    }
 }
 
 struct BoxCall {
@@ -109,9 +99,9 @@ std::string keyLines(const std::string& record)
 }
 
 // The record run by the headless replay up to `until` on its clock, then dumped.
-std::string replayedDump(const std::string& record, VirtualClock::Millis until)
+std::string replayedDump(const std::string& record, std::uint64_t until)
 {
-    VirtualClock::Millis recorded = 0;
+    std::uint64_t recorded = 0;
     std::istringstream lines(record);
     for (std::string line; std::getline(lines, line);)
         if (line.starts_with("wait "))
@@ -198,14 +188,10 @@ private slots:
     {
         MainWindow window;
         window.menuAction(&Scene::mnuStart)->trigger();
-        const VirtualClock::Millis started = window.clock().now();
         const std::string& word = window.form().lblReady.Caption;
         const char* words[] = {"Ready", "Set", "Go!"};
-        for (int step = 0; step < 3; ++step) {
-            QTRY_COMPARE_WITH_TIMEOUT(word, std::string(words[step]), Patience);
-            // Each word is due a whole interval after Start's, never an interval after a late tick.
-            QCOMPARE(window.clock().nextDue(), std::optional(started + 600 * (step + 2)));
-        }
+        for (const char* shown : words)
+            QTRY_COMPARE_WITH_TIMEOUT(word, std::string(shown), Patience);
         QTRY_VERIFY_WITH_TIMEOUT(window.form().Timer1.Enabled, Patience);
         QCOMPARE(word, std::string());
         QVERIFY(!window.form().Timer2.Enabled);
@@ -352,7 +338,7 @@ private slots:
         start->trigger();
         QCOMPARE(states(), std::pair(false, false));
         QVERIFY(window.menuAction(&Scene::mnuRestart)->isEnabled());
-        // About itself is not greyed, its menu is: it cannot be chosen.
+        // About's menu is greyed, so About cannot be chosen.
         window.menuAction(&Scene::mnuAbout)->trigger();
         QCOMPARE(window.form().lblReady.Caption, std::string());
         setUpLosingTick(window.form());
@@ -490,70 +476,12 @@ private slots:
         const replay::Result result = replay::runScriptFile("-", script, out, err);
         QCOMPARE(result.exitStatus, 0);
         QVERIFY2(out.str().ends_with("\"title\": \"Muahahahaa\"}}\n{\"end\": {\"t\": " +
-                                     std::to_string(window.clock().now()) + "}}\n"),
+                                     std::to_string(window.game().virtualNow()) + "}}\n"),
                  out.str().c_str());
         QTemporaryDir dir;
         const QString shot = dir.filePath("replay.png");
         QVERIFY(result.finalScene && saveScreenshot(*result.finalScene, shot.toStdString()));
         QCOMPARE(QImage(shot).convertToFormat(QImage::Format_RGB32), lastFrame);
-    }
-
-    void afterAStallPlayResumesWithOneTickInsteadOfABurst()
-    {
-        MainWindow window;
-        std::vector<BoxCall> calls;
-        recordBoxes(window, calls); // a fault here must not hang on a real box
-        qint64 realNow = 0;
-        window.setRealTimeSource([&] { return realNow; });
-        window.form().Timer1.Enabled = true;
-        window.refresh();
-        realNow = 10000; // the machine slept for ten seconds
-        QTest::keyClick(&window, Qt::Key_Up);
-        QCOMPARE(window.form().lblScore.Caption, std::string("1"));
-        QCOMPARE(window.clock().now(), VirtualClock::Millis(50));
-        realNow += 100; // and from there on in step with real time again
-        QTest::keyClick(&window, Qt::Key_Up);
-        QCOMPARE(window.form().lblScore.Caption, std::string("3"));
-        QCOMPARE(window.clock().now(), VirtualClock::Millis(150));
-    }
-
-    void theTickTimerIsArmedForTheTicksDeadlineNotAnIntervalFromNow()
-    {
-        MainWindow window;
-        std::vector<BoxCall> calls;
-        recordBoxes(window, calls); // a fault here must not hang on a real box
-        qint64 realNow = 0;
-        window.setRealTimeSource([&] { return realNow; });
-        window.form().Timer1.Enabled = true;
-        window.refresh();
-        QCOMPARE(window.tickTimerInterval(), 50);
-        realNow = 30;
-        QTest::keyClick(&window, Qt::Key_Up);
-        QCOMPARE(window.tickTimerInterval(), 20);
-        window.form().Timer1.Enabled = false;
-        window.refresh();
-        QVERIFY(!window.tickTimerActive()); // no timer on: the program sleeps
-    }
-
-    void virtualTimeStandsStillWhileTheBoxIsUp()
-    {
-        std::ostringstream text;
-        Recorder recorder(text);
-        MainWindow window(&recorder);
-        qint64 realNow = 0;
-        window.setRealTimeSource([&] { return realNow; });
-        window.host().setBoxRecorder([&](std::string_view, std::string_view) { realNow += 5000; });
-        window.form().mnuStart_Click();
-        setUpLosingTick(window.form());
-        window.form().Timer2.Enabled = true; // a stray countdown keeps ticking after the loss
-        window.refresh();
-        realNow = 50;
-        QTest::keyClick(&window, Qt::Key_Up); // the tick at 50 loses; the box is up for 5 s
-        realNow += 560;
-        QTest::keyClick(&window, Qt::Key_Up);
-        QCOMPARE(window.clock().now(), VirtualClock::Millis(610));
-        QCOMPARE(window.form().CountdownStep, std::int16_t(1)); // its tick at 600 ran, no more
-        QVERIFY(text.str().ends_with("\nwait 50\nkey 38 0\nwait 560\nkey 38 0\n"));
     }
 
     void aRecordedGameReplaysToTheSameState()
@@ -576,13 +504,13 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(window.form().lblReady.Caption, std::string("Set"), Patience);
         QTest::keyClick(&window, Qt::Key_Right);
 
-        QCOMPARE(replayedDump(text.str(), window.clock().now()), dumpOf(window));
+        QCOMPARE(replayedDump(text.str(), window.game().virtualNow()), dumpOf(window));
 
         QVERIFY(window.close());
         std::istringstream closed(text.str());
         std::ostringstream closedOut, err;
         replay::runScriptFile("-", closed, closedOut, err);
-        QVERIFY(closedOut.str().ends_with("{\"end\": {\"t\": " + std::to_string(window.clock().now()) + "}}\n"));
+        QVERIFY(closedOut.str().ends_with("{\"end\": {\"t\": " + std::to_string(window.game().virtualNow()) + "}}\n"));
     }
 
     void aFloodOfHeldKeysKeepsTheRoadWholeAndReplaysExactly()
@@ -606,7 +534,7 @@ private slots:
             QCOMPARE(form.LeftEdge + form.RightEdge, 29);
             QCOMPARE(form.Steer, std::int16_t(25 * (form.LeftEdge - 15) / 2));
         }
-        QCOMPARE(replayedDump(text.str(), window.clock().now()), dumpOf(window));
+        QCOMPARE(replayedDump(text.str(), window.game().virtualNow()), dumpOf(window));
     }
 
     void keyCodesFollowTheDesktopVirtualKeys_data()
@@ -679,7 +607,7 @@ private slots:
         std::string error;
         const std::unique_ptr<Recorder> recorder = Recorder::openFile(path, error);
         QVERIFY(recorder && recorder->start());
-        recorder->record(0, Command{CommandKind::Menu, 0, 0, TimerName::Timer1, MenuName::mnuStart});
+        recorder->write("menu mnuStart\n");
         const std::string whole = readFile(path);
         // The file may grow by a few bytes only, as on a disk with that little room left.
         rlimit saved{};
@@ -690,8 +618,8 @@ private slots:
         ::setrlimit(RLIMIT_FSIZE, &tight);
         std::ostringstream err;
         std::streambuf* savedErr = std::cerr.rdbuf(err.rdbuf());
-        recorder->record(600, Command{CommandKind::Key, 37});
-        recorder->record(700, Command{CommandKind::Key, 39});
+        recorder->write("wait 600\nkey 37 0\n");
+        recorder->write("wait 100\nkey 39 0\n");
         std::cerr.rdbuf(savedErr);
         ::setrlimit(RLIMIT_FSIZE, &saved);
         std::signal(SIGXFSZ, oldHandler);
@@ -713,7 +641,7 @@ private slots:
     {
         std::ostringstream text;
         Recorder recorder(text);
-        recorder.record(600, Command{CommandKind::Close});
+        recorder.write("wait 600\nclose\n");
         QCOMPARE(text.str(), std::string(ScriptWriter::heading()) + "\nwait 600\nclose\n");
 
         // A device is no record: refused at once, not silently in the middle of a game.

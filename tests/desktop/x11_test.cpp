@@ -13,6 +13,7 @@
 #include <QWindow>
 
 #include "desktop/mainwindow.h"
+#include "tests/core/game.h"
 
 using namespace farvane;
 
@@ -34,14 +35,8 @@ QMessageBox* openBox()
 // One shield left and an obstacle about to land on the player: the next game tick loses.
 void loseAtTheNextTick(MainWindow& window)
 {
-    Veskara& form = window.form();
     window.setRealTimeSource([] { return qint64(0); }); // the losing tick runs when the test says
-    form.Timer2.Enabled = false;
-    form.Timer1.Enabled = true;
-    form.HideShield2();
-    form.HideShield1();
-    form.Obstacle[0].Left = 3000;
-    form.Obstacle[0].Top = 5000;
+    test::setUpLosingTick(window.form());
     window.refresh();
     window.setRealTimeSource([] { return qint64(1000000); });
 }

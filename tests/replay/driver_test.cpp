@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "common/dump.h"
-#include "common/raster.h"
-#include "common/virtualclock.h"
+#include "script/dump.h"
+#include "picture/raster.h"
+#include "midend/virtualclock.h"
 #include "game/form.h"
 #include "headless/driver.h"
 

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "common/script.h"
-#include "common/scriptwriter.h"
+#include "script/script.h"
+#include "script/scriptwriter.h"
 
 namespace farvane::replay {
 namespace {

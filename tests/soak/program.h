@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "game/form.h"
-#include "common/virtualclock.h"
+#include "midend/virtualclock.h"
 #include "tests/soak/invariants.h"
 
 namespace farvane::soak {

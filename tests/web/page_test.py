@@ -20,9 +20,6 @@ import tempfile
 import time
 import traceback
 
-sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-from pngread import decode_png  # noqa: E402
-
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.action_chains import ActionChains
@@ -31,6 +28,9 @@ from selenium.webdriver.common.actions.action_builder import ActionBuilder
 from selenium.webdriver.common.actions.pointer_input import PointerInput
 from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..'))
+from pngpixels import decode_png  # noqa: E402 - found through the path set just above
 
 CHROMIUM_FLAGS = ['--headless=new', '--no-sandbox', '--disable-gpu', '--disable-background-networking',
                   '--disable-component-update', '--disable-sync', '--no-first-run',
@@ -111,10 +111,10 @@ class Checks:
         assert done.returncode == 0, done.stderr
         return done.stdout
 
-    def same_pixels(self, moment):
-        """The canvas equals the headless screenshot of the page's recording so far."""
+    def same_pixels(self, moment, script=None):
+        """The canvas equals the headless screenshot of `script`, by default the page's recording so far."""
         shot = os.path.join(self.scratch, moment + '.png')
-        self.replay(self.page.hook('recording()'), '--screenshot', shot)
+        self.replay(script if script is not None else self.page.hook('recording()'), '--screenshot', shot)
         with open(shot, 'rb') as png:
             expected = decode_png(png.read())
         actual = self.page.pixels()
@@ -284,6 +284,44 @@ def play(page, checks, downloads):
         assert script.endswith('menu mnuQuit\n')
         assert checks.replay(script).splitlines()[-1].startswith('{"end": ')
     checks.run('Quit ends the game on the page', quit_game)
+
+    def watched_recording():
+        driver.execute_cdp_cmd('Emulation.clearDeviceMetricsOverride', {})
+        picker = driver.find_element(By.ID, 'watch')
+        bad = os.path.join(checks.scratch, 'bad.txt')
+        with open(bad, 'w', encoding='utf-8') as out:
+            out.write('menu mnuStart\njump\n')
+        refused = subprocess.run([checks.farvane, '--script', 'bad.txt'], capture_output=True, text=True,
+                                 cwd=checks.scratch, check=False)
+        picker.send_keys(bad)
+        note = driver.find_element(By.ID, 'watchError')
+        for _ in range(100):
+            if note.text:
+                break
+            time.sleep(0.02)
+        assert note.text == refused.stderr.strip(), note.text
+        assert js('return scene.hidden')  # nothing shown: the page stays ended
+        path = os.path.join(downloads, 'farvane-recording.txt')  # saved by an earlier check
+        with open(path, encoding='utf-8') as saved:
+            script = saved.read()
+        picker.send_keys(path)
+        for _ in range(100):
+            if not js('return scene.hidden'):
+                break
+            time.sleep(0.02)
+        assert page.enabled('mnuFile') and not page.enabled('mnuStart') and page.enabled('mnuQuit')
+        length = sum(int(line.split()[1]) for line in script.splitlines() if line.startswith('wait '))
+        boxes = 0
+        while page.hook('virtualNow()') < length and boxes < 10:
+            if page.advance(1000) == 'box':
+                boxes += 1
+                driver.find_element(By.ID, 'box').find_element(By.TAG_NAME, 'button').click()
+                page.settle()
+        assert boxes == checks.replay(script).count('"msgbox"'), boxes
+        ActionChains(driver).send_keys(Keys.ARROW_LEFT).perform()  # the watcher's keys change nothing
+        page.advance(500)
+        checks.same_pixels('watched', script)
+    checks.run('a recording opened on the page plays to the headless screenshot', watched_recording)
 
 
 def wait_ready(page):

@@ -1,0 +1,421 @@
+// The mid end: real time onto the virtual clock, events, the box, the picture and the recording,
+// for every live host.
+#include "midend/midend.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "midend/events.h"
+#include "midend/virtualclock.h"
+#include "picture/scenediff.h"
+#include "script/dump.h"
+#include "script/scriptwriter.h"
+
+namespace farvane {
+
+class MidEnd::Impl : public Host {
+public:
+    using Millis = VirtualClock::Millis;
+
+    Impl(RealMillis start, ShowBox show, RecordOptions recording, std::optional<ReplayScript> watched)
+        : showBox(std::move(show)), sink(recording.sink), checkpoints(recording.checkpoints), game(*this), clock(game),
+          offset(start), nextCheckpoint(start + CheckpointMs), script(std::move(watched))
+    {
+        game.Form_Load();
+        clock.sync();
+        if (script)
+            at = script->commands.begin();
+    }
+
+    // --- Host ---
+    void MsgBox(std::string_view prompt, std::string_view title) override
+    {
+        if (programEnded || gameOver || boxOpen)
+            return;
+        boxOpen = true;
+        changed = true;
+        // A recorded game closed on this box ends with it: the watch stops on the scene under it.
+        const bool lastBox = closeAtBox;
+        if (lastBox)
+            sceneAtBox.emplace(game);
+        // Nothing ticks behind the box, and virtual time stands still while it is up.
+        const RealMillis closedAt = showBox(prompt, title);
+        if (!programEnded) {
+            offset += std::max<RealMillis>(0, closedAt - eventTime);
+            eventTime = closedAt;
+        }
+        boxOpen = false;
+        if (lastBox)
+            gameOver = true;
+    }
+
+    void End() override
+    {
+        // A watched game's end is the end of the watch, not of the program.
+        if (script)
+            gameOver = true;
+        else
+            endProgram();
+    }
+
+    // --- The clock ---
+    bool stopped() const { return programEnded || gameOver; }
+    bool blocked() const { return stopped() || boxOpen || hiddenSince || inEvent; }
+
+    // The virtual time the next tick or watched event falls due, if any.
+    std::optional<Millis> nextDue() const
+    {
+        std::optional<Millis> due = clock.nextDue();
+        if (script && at != script->commands.end()) {
+            const Command command = *at;
+            const Millis when = command.kind == CommandKind::Wait
+                                    ? waitEnd.value_or(clock.now() + static_cast<Millis>(command.amount))
+                                    : clock.now();
+            due = due ? std::min(*due, when) : when;
+        }
+        return due;
+    }
+
+    void runDue(RealMillis now)
+    {
+        eventTime = now;
+        // Far beyond any real run, and still a whole number a double holds exactly.
+        constexpr RealMillis Latest = 9007199254740992.0; // 2^53
+        const RealMillis real = std::floor(now - offset);
+        const Millis reached = !(real > 0) ? 0 : static_cast<Millis>(std::min(real, Latest)); // NaN too
+        Millis until = std::max<Millis>(clock.now(), reached);
+        // After a stall play resumes where it stood instead of racing through every tick it
+        // missed; the virtual clock, and so a record, stays exact.
+        if (const std::optional<Millis> due = nextDue(); due && until > *due + static_cast<Millis>(StallMs)) {
+            offset += static_cast<RealMillis>(until - *due);
+            until = *due;
+        }
+        inEvent = true;
+        if (script)
+            playUntil(until);
+        else
+            clock.advanceTo(until, [this] { return ticked(); });
+        inEvent = false;
+    }
+
+    bool ticked()
+    {
+        changed = true;
+        return !stopped();
+    }
+
+    // Watching: the script's events up to virtual time `until`, each at its own time.
+    void playUntil(Millis until)
+    {
+        while (!stopped() && at != script->commands.end()) {
+            const Command command = *at;
+            if (command.kind == CommandKind::Wait) {
+                if (!waitEnd)
+                    waitEnd = clock.now() + static_cast<Millis>(command.amount);
+                clock.advanceTo(std::min(*waitEnd, until), [this] { return ticked(); });
+                if (stopped() || *waitEnd > until)
+                    return;
+                waitEnd.reset();
+            } else if (command.kind == CommandKind::CloseAtBox) {
+                closeAtBox = true;
+            } else {
+                runEvent(game, clock, *this, command, [this] { return !stopped(); });
+                changed = true;
+            }
+            ++at;
+        }
+    }
+
+    void checkpoint(RealMillis now)
+    {
+        if (!sink || !checkpoints || recordClosed || now < nextCheckpoint)
+            return;
+        nextCheckpoint = now + CheckpointMs;
+        // Only while a timer runs does the game move on without an event of its own.
+        if (clock.nextDue())
+            write([&](std::string& lines) { writer.appendWaitUntil(lines, clock.now()); });
+    }
+
+    // --- Events ---
+    bool beginEvent(RealMillis now)
+    {
+        if (blocked() || script)
+            return false;
+        // Ticks and events interleave as in a replay: the ticks due by now run first.
+        runDue(now);
+        if (stopped())
+            return false;
+        inEvent = true;
+        return true;
+    }
+
+    void endEvent(RealMillis now)
+    {
+        inEvent = false;
+        clock.sync();
+        changed = true;
+        checkpoint(now);
+    }
+
+    void record(const Command& command)
+    {
+        write([&](std::string& lines) { writer.append(lines, clock.now(), command); });
+    }
+
+    template <typename Make>
+    void write(Make&& make)
+    {
+        if (!sink || recordClosed)
+            return;
+        std::string lines;
+        make(lines);
+        if (!lines.empty())
+            sink->write(lines);
+    }
+
+    void closeRecord()
+    {
+        if (recordClosed)
+            return;
+        // Every tick due by the clock's time has run: a replay waiting up to it stops in this
+        // state. With the box up the clock stands inside the tick that opened it, whose rest never
+        // runs: a replay must stop at that box too.
+        write([&](std::string& lines) {
+            if (boxOpen)
+                writer.append(lines, writer.written(), Command{.kind = CommandKind::CloseAtBox});
+            writer.appendWaitUntil(lines, clock.now());
+        });
+        recordClosed = true;
+    }
+
+    void endProgram()
+    {
+        if (programEnded)
+            return;
+        if (boxOpen)
+            sceneAtBox.emplace(game);
+        closeRecord();
+        programEnded = true;
+        changed = true;
+    }
+
+    ShowBox showBox;
+    RecordSink* sink;
+    bool checkpoints;
+    ScriptWriter writer;
+    bool recordClosed = false;
+    Veskara game;
+    VirtualClock clock;
+    RealMillis offset;        // real time the virtual clock leaves out: the start, stalls, boxes, hiding
+    RealMillis eventTime = 0; // real time of the call in progress
+    RealMillis nextCheckpoint;
+    std::optional<RealMillis> hiddenSince;
+    bool boxOpen = false;
+    bool inEvent = false;
+    bool programEnded = false;
+    std::optional<Scene> sceneAtBox; // the scene shown when the game stopped on its box
+
+    // Watching.
+    std::optional<ReplayScript> script;
+    CommandList::const_iterator at; // the next command to run
+    std::optional<Millis> waitEnd; // the end of the wait in progress
+    bool closeAtBox = false;       // the next box is the recorded game's last
+    bool gameOver = false;         // the recorded game has ended
+
+    // The picture.
+    std::optional<FrameBuffer> picture;
+    PixelOrder order = PixelOrder::Argb32;
+    double ratio = 1.0;
+    SceneChanges changes;
+    std::vector<PixelRect> drawn;
+    bool changed = true;
+};
+
+MidEnd::MidEnd(RealMillis start, ShowBox showBox, RecordOptions recording)
+    : impl(std::make_unique<Impl>(start, std::move(showBox), recording, std::nullopt))
+{
+}
+
+MidEnd::MidEnd(RealMillis start, ShowBox showBox, ReplayScript script)
+    : impl(std::make_unique<Impl>(start, std::move(showBox), RecordOptions{}, std::move(script)))
+{
+}
+
+MidEnd::~MidEnd() = default;
+
+void MidEnd::advance(RealMillis now)
+{
+    if (impl->blocked())
+        return;
+    impl->runDue(now);
+    impl->checkpoint(now);
+}
+
+bool MidEnd::key(RealMillis now, std::int16_t code, std::int16_t shift)
+{
+    if (!impl->beginEvent(now))
+        return false;
+    impl->record(Command{.kind = CommandKind::Key, .amount = code, .shift = shift});
+    std::int16_t keyCode = code;
+    impl->game.Form_KeyDown(keyCode, shift);
+    impl->endEvent(now);
+    return true;
+}
+
+bool MidEnd::menu(RealMillis now, MenuName entry)
+{
+    if (impl->script && entry == MenuName::mnuQuit && !impl->programEnded && !impl->boxOpen) {
+        impl->programEnded = true;
+        return true;
+    }
+    if (!canChoose(impl->game, entry) || !impl->beginEvent(now))
+        return false;
+    // The ticks due before the choice may just have greyed the entry.
+    const bool runs = canChoose(impl->game, entry);
+    if (runs) {
+        impl->record(Command{.kind = CommandKind::Menu, .menu = entry});
+        choose(impl->game, entry);
+    }
+    impl->endEvent(now);
+    return runs;
+}
+
+void MidEnd::close(RealMillis)
+{
+    // The close button runs no procedure of the form. The clock stays where the last tick left
+    // it: every tick due by then has run, so a replay of the record stops in the same state.
+    if (impl->programEnded)
+        return;
+    if (!impl->boxOpen && !impl->script)
+        impl->record(Command{.kind = CommandKind::Close});
+    impl->endProgram();
+}
+
+void MidEnd::setHidden(RealMillis now, bool hide)
+{
+    if (hide == impl->hiddenSince.has_value())
+        return;
+    // Ticks due before the host went away run when it is back, at their own virtual times.
+    if (hide) {
+        impl->hiddenSince = now;
+    } else {
+        impl->offset += std::max<RealMillis>(0, now - *impl->hiddenSince);
+        impl->hiddenSince.reset();
+    }
+}
+
+std::optional<RealMillis> MidEnd::deadline() const
+{
+    if (impl->stopped() || impl->boxOpen || impl->hiddenSince)
+        return std::nullopt;
+    const std::optional<VirtualClock::Millis> due = impl->nextDue();
+    if (!due)
+        return std::nullopt;
+    // The tick's own deadline, not an interval from now, so ticks never drift.
+    RealMillis at = static_cast<RealMillis>(*due) + impl->offset;
+    if (impl->sink && impl->checkpoints && !impl->recordClosed && impl->clock.nextDue())
+        at = std::min(at, impl->nextCheckpoint);
+    return at;
+}
+
+bool MidEnd::ended() const { return impl->programEnded; }
+bool MidEnd::watching() const { return impl->script.has_value(); }
+bool MidEnd::watchOver() const
+{
+    return impl->script && (impl->gameOver || impl->at == impl->script->commands.end());
+}
+bool MidEnd::boxIsOpen() const { return impl->boxOpen; }
+bool MidEnd::hidden() const { return impl->hiddenSince.has_value(); }
+
+MenuState MidEnd::menuState() const
+{
+    MenuState state;
+    if (impl->programEnded)
+        return state;
+    if (impl->script) {
+        state.fileMenu = true;
+        state.entries[static_cast<std::size_t>(MenuName::mnuQuit)] = true;
+        return state;
+    }
+    for (const MenuItem& item : MenuItems)
+        state.entries[static_cast<std::size_t>(item.name)] = canChoose(impl->game, item.name);
+    state.fileMenu = impl->game.mnuFile.Enabled;
+    state.helpMenu = impl->game.mnuHelp.Enabled;
+    return state;
+}
+
+const Scene& MidEnd::scene() const
+{
+    if (impl->sceneAtBox)
+        return *impl->sceneAtBox;
+    return impl->game;
+}
+
+bool MidEnd::render()
+{
+    if (!impl->picture)
+        impl->picture.emplace(impl->ratio, impl->order);
+    if (!impl->changed)
+        return false;
+    impl->drawn.clear();
+    for (const PixelRect& rect : impl->changes.since(scene())) {
+        rasterize(scene(), *impl->picture, rect);
+        impl->drawn.push_back(impl->picture->deviceRect(rect));
+    }
+    impl->changed = false;
+    return true;
+}
+
+const FrameBuffer& MidEnd::frame() const
+{
+    if (!impl->picture)
+        impl->picture.emplace(impl->ratio, impl->order);
+    return *impl->picture;
+}
+
+const std::vector<PixelRect>& MidEnd::dirty() const { return impl->drawn; }
+
+void MidEnd::setFrameFormat(double devicePixelRatio, PixelOrder order)
+{
+    if (impl->picture && devicePixelRatio == impl->ratio && order == impl->order)
+        return;
+    impl->ratio = devicePixelRatio;
+    impl->order = order;
+    impl->picture.emplace(devicePixelRatio, order);
+    impl->changes.reset();
+    impl->changed = true;
+}
+
+std::string MidEnd::closingLines() const
+{
+    std::string lines;
+    if (impl->sink && !impl->recordClosed) {
+        ScriptWriter writer = impl->writer;
+        writer.appendWaitUntil(lines, impl->clock.now());
+    }
+    return lines;
+}
+
+void MidEnd::closeRecord() { impl->closeRecord(); }
+
+const Veskara& MidEnd::form() const { return impl->game; }
+Veskara& MidEnd::form() { return impl->game; }
+
+void MidEnd::formChanged()
+{
+    impl->clock.sync();
+    impl->changed = true;
+}
+
+std::uint64_t MidEnd::virtualNow() const { return impl->clock.now(); }
+
+std::string MidEnd::dump() const
+{
+    std::string line;
+    replay::appendDumpLine(line, impl->game, impl->clock.now());
+    if (!line.empty() && line.back() == '\n')
+        line.pop_back();
+    return line;
+}
+
+} // namespace farvane

@@ -1,0 +1,148 @@
+// The mid end: the live game written once for every host. A host (the Qt window, the browser
+// page, the Windows program) hands it real time, keys, menu choices, a close, hidden and shown,
+// and shows the box it asks for; it hands back the picture and where it changed, the menu state,
+// when to call it next and whether the program has ended, and writes the recording to a sink.
+// Standard C++ only.
+//
+// Real time is a monotonic clock in milliseconds, any origin, as a double (performance.now() on
+// the page; a whole number of ms from QElapsedTimer or GetTickCount64 converts exactly). The
+// virtual clock the game runs on starts at 0 when the form loads and follows real time, less the
+// time it leaves out: a stall, the box being up, the host being hidden.
+//
+// Every call runs to its end on the host's one thread. The only call back out is the box (ShowBox),
+// which returns once the player has answered it; while it is up the host may call close(), and
+// any other call does nothing.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "game/form.h"
+#include "menu/menutable.h"
+#include "picture/raster.h"
+#include "playfield/scene.h"
+#include "script/recordsink.h"
+#include "script/script.h"
+
+namespace farvane {
+
+// Real time: milliseconds on the host's monotonic clock, any origin.
+using RealMillis = double;
+
+// What the menus show: which entries can be chosen now (the one rule every host follows), and
+// whether the File and Help menus themselves are enabled.
+struct MenuState {
+    std::array<bool, MenuItems.size()> entries{}; // by MenuName
+    bool fileMenu = false;
+    bool helpMenu = false;
+
+    bool operator==(const MenuState&) const = default;
+};
+
+// Where a live game's recording goes, if anywhere.
+struct RecordOptions {
+    RecordSink* sink = nullptr; // none: nothing is recorded; else it must outlive the mid end
+    bool checkpoints = false;   // a "wait" up to the clock every MidEnd::CheckpointMs of real time
+                                // while a timer runs, so a program killed outright loses little
+};
+
+class MidEnd {
+public:
+    // Shows the lost-game box (one OK button) over the picture as it stands (render() and
+    // scene() already show the losing hit), and returns once it is dismissed, with the real time
+    // it was dismissed at. The host may call close() before returning.
+    using ShowBox = std::function<RealMillis(std::string_view prompt, std::string_view title)>;
+
+    // A game more than this behind real time has stalled (a suspended machine, a debugger, a
+    // busy page): play resumes where it stood instead of racing through every tick it missed.
+    static constexpr RealMillis StallMs = 250;
+    // Real time between two checkpoints of a recording (see RecordOptions).
+    static constexpr RealMillis CheckpointMs = 1000;
+
+    // A live game: loads the form at real time `start`, where the virtual clock starts at 0.
+    MidEnd(RealMillis start, ShowBox showBox, RecordOptions recording = {});
+    // Watching: plays `script` (read and checked whole by the host) in real time from `start`:
+    // each event at its own virtual time, the box where the recorded game showed it (the watcher
+    // answers it). The watcher's keys and menu choices are ignored, except Quit, which ends the
+    // program as close() does. When the script runs out, or the recorded game ends, the watch is
+    // over: the picture stays as `farvane --script FILE --screenshot` draws it and time stops.
+    MidEnd(RealMillis start, ShowBox showBox, ReplayScript script);
+    ~MidEnd();
+    MidEnd(const MidEnd&) = delete;
+    MidEnd& operator=(const MidEnd&) = delete;
+
+    // --- Input. Each runs the ticks due by `now` first, as a replay interleaves them. ---
+
+    // Real time has reached `now`: runs every tick (and while watching, every event) due by then.
+    // Call it at deadline(); calling it at any other time is harmless. May show the box.
+    void advance(RealMillis now);
+    // A key-down: form key code (37 Left, 39 Right, other desktop virtual-key codes) and shift
+    // mask (Shift 1, Ctrl 2, Alt 4). False when no event could run (ended, box up, hidden, watching).
+    bool key(RealMillis now, std::int16_t code, std::int16_t shift);
+    // A menu entry; runs only when menuState() allows it after the ticks due. False when it did not run.
+    bool menu(RealMillis now, MenuName entry);
+    // The window's close button: ends the program in any state, also while the box is up (the
+    // record then ends with "close-at-box": nothing after the box in that tick runs).
+    void close(RealMillis now);
+    // The host went into the background or came back: the clock holds while it is hidden, so the
+    // game never jumps or races when the player returns.
+    void setHidden(RealMillis now, bool hidden);
+
+    // --- Output. ---
+
+    // The real time at which to call advance() next; none when nothing is due (no timer on, the
+    // box up, hidden, ended, the watch over). A host arms one timer for it after every call.
+    std::optional<RealMillis> deadline() const;
+    // The program is to end (Quit, close()): the host closes its window. The record is closed.
+    bool ended() const;
+    // Watching, and the script has run out or its game has ended: the final picture shows.
+    bool watchOver() const;
+    bool watching() const;
+    bool boxIsOpen() const;
+    bool hidden() const;
+    // The menus by the one rule: an entry can be chosen when it and its menu are enabled. While
+    // watching only File and Quit can; once ended, nothing.
+    MenuState menuState() const;
+
+    // The scene to show: the form's, except after a close on the box, where it stays as the box
+    // left it.
+    const Scene& scene() const;
+    // The picture, for hosts that show the mid end's frame: draws the rectangles that changed since
+    // the last call into frame(), and returns whether any did; dirty() then holds them in device
+    // pixels. A host that draws scene() itself tracks its own changes and need not call it.
+    bool render();
+    const FrameBuffer& frame() const;
+    const std::vector<PixelRect>& dirty() const;
+    // Makes the frame again at another device pixel ratio or pixel order; the next render() draws it whole.
+    void setFrameFormat(double devicePixelRatio, PixelOrder order);
+
+    // --- The recording. ---
+
+    // The lines that would close the record now (a "wait" up to the clock), not yet written: the
+    // page appends them to the sink's text when it saves a recording mid-game.
+    std::string closingLines() const;
+    // Closes the record as the game stands (a "wait" up to the clock, or "close-at-box" with the
+    // box up) and records nothing more: a host ending for an outside reason (a signal) calls it.
+    // ended() and close() call it themselves; a second call does nothing.
+    void closeRecord();
+
+    // --- For tests and tools. ---
+
+    const Veskara& form() const;
+    Veskara& form(); // a change made here is taken in by formChanged()
+    void formChanged();
+    std::uint64_t virtualNow() const;
+    std::string dump() const; // the state dump line at the clock, without its line end
+
+private:
+    class Impl;
+    std::unique_ptr<Impl> impl;
+};
+
+} // namespace farvane

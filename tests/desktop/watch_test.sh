@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
+# farvane --watch under its own X server (Xvfb) and window manager (openbox): a game recorded in
+# the window, and one saved from the page, each watched, end on a frame identical pixel for pixel to
+# `farvane --script FILE --screenshot` of the same file; a script with an error is refused before
+# any window shows, with the message --script gives.
+# Usage: watch_test.sh FARVANE PAGE_RECORDING. Exits 77 (skipped) when Xvfb, openbox or xdotool is missing.
+set -euo pipefail
+farvane=$1 page=$2
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/xsession.sh"
+export QT_QPA_PLATFORM=xcb QT_SCALE_FACTOR=1
+
+# Waits up to a minute for the file $1, answering the lost-game box with Return when it comes up.
+wait_for() {
+  local box
+  for _ in $(seq 600); do
+    [ -e "$1" ] && return 0
+    if box=$(xdotool search --onlyvisible --name '^Muahahahaa$' 2>/dev/null); then
+      xdotool windowactivate --sync "$box" key Return
+      answered=$((answered + 1))
+      for _ in $(seq 50); do xdotool search --onlyvisible --name '^Muahahahaa$' >/dev/null 2>&1 || break; sleep 0.1; done
+    fi
+    sleep 0.1
+  done
+  echo "FAIL: $1 never appeared"
+  return 1
+}
+
+# The window's frame at the end of watching $2 against the headless screenshot of it; the watcher
+# answers each box the recorded game showed.
+watch_ends_on_the_screenshot() {
+  local name=$1 script=$2 watcher boxes
+  boxes=$("$farvane" --script "$script" --screenshot "$work/$name-script.png" | grep -c '"msgbox"' || true)
+  answered=0
+  FARVANE_WATCH_GRAB="$work/$name-watched.png" "$farvane" --watch "$script" &
+  watcher=$!
+  pids+=("$watcher")
+  wait_for "$work/$name-watched.png"
+  kill -TERM "$watcher"
+  wait "$watcher" || true
+  python3 "$here/../pngpixels.py" "$work/$name-script.png" "$work/$name-watched.png"
+  [ "$answered" = "$boxes" ] || { echo "FAIL: $name: $answered boxes came up, the replay shows $boxes"; exit 1; }
+  echo "PASS: $name ($boxes boxes)"
+}
+
+# A game played in the window from the keyboard: F10 and Return choose Start, then the arrows
+# steer; a signal ends it, which closes the record where the game stands.
+"$farvane" --record "$work/window.txt" &
+player=$!
+pids+=("$player")
+xdotool search --sync --onlyvisible --name '^Farvane V1\.33\.7$' windowactivate --sync >/dev/null
+sleep 0.5
+xdotool key F10 Return
+sleep 3
+xdotool key Left
+sleep 0.4
+xdotool key Right Right
+sleep 0.7
+kill -TERM "$player"
+wait "$player" || true
+grep -q '^menu mnuStart$' "$work/window.txt" && grep -q '^key 39 0$' "$work/window.txt" ||
+  { echo "FAIL: the record lacks the game played:"; cat "$work/window.txt"; exit 1; }
+
+watch_ends_on_the_screenshot window "$work/window.txt"
+watch_ends_on_the_screenshot page "$page"
+
+printf 'menu mnuStart\nwait 100\njump\n' >"$work/bad.txt"
+status=0
+"$farvane" --watch "$work/bad.txt" 2>"$work/watch.err" || status=$?
+"$farvane" --script "$work/bad.txt" 2>"$work/script.err" >/dev/null || true
+[ "$status" = 2 ] && cmp -s "$work/watch.err" "$work/script.err" ||
+  { echo "FAIL: --watch of a bad script: status $status,"; cat "$work/watch.err"; exit 1; }
+echo "PASS: a bad script is refused as --script refuses it"

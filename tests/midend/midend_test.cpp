@@ -1,0 +1,280 @@
+// The mid end with no host around it: real time onto the virtual clock past a stall, a hidden
+// host and the box; the deadlines a host arms; the recording; the menus; watching a recording.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <limits>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "headless/driver.h"
+#include "midend/midend.h"
+#include "picture/scenediff.h"
+#include "tests/core/game.h"
+
+namespace farvane {
+namespace {
+
+constexpr RealMillis Loaded = 1000; // real time the form loads at: any origin will do
+
+// A host with a clock of its own, calling the mid end as a live host does; the box stays up `boxTakes` ms.
+struct TestHost {
+    explicit TestHost(bool checkpoints = false, std::optional<ReplayScript> watch = std::nullopt)
+        : game(watch ? MidEnd(Loaded, box(), std::move(*watch)) : MidEnd(Loaded, box(), {&sink, checkpoints}))
+    {
+    }
+
+    MidEnd::ShowBox box()
+    {
+        return [this](std::string_view prompt, std::string_view) {
+            boxes.emplace_back(prompt);
+            real += boxTakes;
+            if (closeAtBox)
+                game.close(real);
+            return real;
+        };
+    }
+
+    // Calls the mid end at its deadlines, as a host's timer does, until real time `until`.
+    void runUntil(RealMillis until)
+    {
+        for (std::optional<RealMillis> due; (due = game.deadline()) && *due <= until;) {
+            real = std::max(real, *due);
+            game.advance(real);
+        }
+        real = std::max(real, until);
+        game.advance(real);
+    }
+
+    // A frame every 16 ms, as the page's animation frames come.
+    void frames(RealMillis until)
+    {
+        for (; real + 16 < until; real += 16)
+            game.advance(real);
+        real = until;
+        game.advance(real);
+    }
+
+    RealMillis real = Loaded;
+    RealMillis boxTakes = 0;
+    bool closeAtBox = false;
+    std::vector<std::string> boxes;
+    StringSink sink;
+    MidEnd game;
+};
+
+void loseAtTheNextTick(MidEnd& game)
+{
+    test::setUpLosingTick(game.form());
+    game.formChanged();
+}
+
+std::string recorded(const TestHost& host) { return host.sink.text() + host.game.closingLines(); }
+
+std::string headlessDump(const std::string& script)
+{
+    std::istringstream in(script + "dump\n");
+    std::ostringstream out, err;
+    EXPECT_EQ(replay::runScriptFile("-", in, out, err).exitStatus, 0) << err.str();
+    const std::string all = out.str();
+    return all.substr(all.rfind('\n', all.size() - 2) + 1, all.size() - all.rfind('\n', all.size() - 2) - 2);
+}
+
+TEST(MidEnd, RealTimeGoesOntoTheVirtualClock)
+{
+    const struct {
+        const char* what;
+        std::function<void(TestHost&)> play;
+        std::uint64_t virtualNow;
+        const char* ready;      // lblReady afterwards
+        const char* recordEnds; // the recording's last lines
+    } cases[] = {
+        {"frames every 16 ms for 1.2 s", [](TestHost& h) { h.frames(Loaded + 1200); }, 1200, "Set",
+         "menu mnuStart\nwait 1200\n"},
+        {"one frame after a 10 s stall resumes at the tick that was due",
+         [](TestHost& h) { h.game.advance(Loaded + 10000); }, 600, "Ready", "menu mnuStart\nwait 600\n"},
+        {"and play goes on from there in step with real time",
+         [](TestHost& h) {
+             h.game.advance(Loaded + 10000);
+             h.game.advance(Loaded + 10600);
+         },
+         1200, "Set", "wait 1200\n"},
+        {"a minute hidden is left out; a frame while hidden runs nothing",
+         [](TestHost& h) {
+             h.frames(Loaded + 100);
+             h.game.setHidden(h.real, true);
+             h.game.advance(Loaded + 30000);
+             h.game.setHidden(Loaded + 60100, false);
+             h.real = Loaded + 60100;
+             h.frames(Loaded + 61300);
+         },
+         1300, "Set", "wait 1300\n"},
+        {"a host clock gone wrong runs one due tick at most",
+         [](TestHost& h) {
+             h.game.advance(std::numeric_limits<double>::quiet_NaN());
+             h.game.advance(1e300);
+         },
+         600, "Ready", "menu mnuStart\nwait 600\n"},
+        {"the ticks due before a key run first, and the key is recorded at its time",
+         [](TestHost& h) { EXPECT_TRUE(h.game.key(Loaded + 800, 37, 1)); }, 800, "Ready", "wait 800\nkey 37 1\n"},
+        {"a late key after a stall runs one tick, not a burst",
+         [](TestHost& h) { h.game.key(Loaded + 10000, 38, 0); }, 600, "Ready", "wait 600\nkey 38 0\n"},
+        {"the close button runs no tick first",
+         [](TestHost& h) {
+             h.game.close(Loaded + 700);
+             EXPECT_TRUE(h.game.ended());
+             EXPECT_FALSE(h.game.key(Loaded + 800, 37, 0));
+         },
+         0, "", "menu mnuStart\nclose\n"},
+        {"Quit ends the program and closes the record where the game stands",
+         [](TestHost& h) {
+             h.runUntil(Loaded + 650);
+             EXPECT_TRUE(h.game.menu(h.real, MenuName::mnuQuit));
+             EXPECT_TRUE(h.game.ended());
+             h.game.advance(Loaded + 5000);
+         },
+         650, "Ready", "wait 650\nmenu mnuQuit\n"},
+    };
+    for (const auto& row : cases) {
+        TestHost host;
+        ASSERT_TRUE(host.game.menu(Loaded, MenuName::mnuStart));
+        row.play(host);
+        EXPECT_EQ(host.game.virtualNow(), row.virtualNow) << row.what;
+        EXPECT_EQ(host.game.form().lblReady.Caption, row.ready) << row.what;
+        EXPECT_TRUE(recorded(host).ends_with(row.recordEnds)) << row.what << ":\n" << recorded(host);
+        if (!host.game.ended()) { // a replay writes no dump after the end
+            EXPECT_EQ(headlessDump(recorded(host)), host.game.dump()) << row.what;
+        }
+    }
+}
+
+TEST(MidEnd, TheBoxHoldsTheClockAndTheRecordEndsAtIt)
+{
+    const struct {
+        const char* what;
+        bool closeAtBox;
+        const char* recordEnds;
+    } cases[] = {
+        // The losing tick at 50 shows the box for 5 s; a stray countdown ticks at 600 only.
+        {"answered", false, "wait 50\nkey 38 0\nwait 560\nkey 38 0\n"},
+        {"the window closed on it", true, "\nclose-at-box\nwait 50\n"},
+    };
+    for (const auto& row : cases) {
+        TestHost host;
+        host.boxTakes = 5000;
+        host.closeAtBox = row.closeAtBox;
+        host.game.form().mnuStart_Click();
+        loseAtTheNextTick(host.game);
+        host.game.form().Timer2.Enabled = true;
+        host.game.formChanged();
+        EXPECT_EQ(host.game.deadline(), std::optional(Loaded + 50)) << row.what;
+        host.game.key(host.real = Loaded + 50, 38, 0);
+        EXPECT_EQ(host.boxes, std::vector<std::string>{"You Lose!"}) << row.what;
+        EXPECT_FALSE(host.game.boxIsOpen());
+        if (!row.closeAtBox) {
+            EXPECT_EQ(host.game.deadline(), std::optional(Loaded + 5600)) << row.what;
+            host.game.key(host.real + 560, 38, 0);
+            EXPECT_EQ(host.game.virtualNow(), 610u);
+            EXPECT_EQ(host.game.form().CountdownStep, 1);
+        } else {
+            EXPECT_TRUE(host.game.ended());
+            EXPECT_EQ(host.game.deadline(), std::nullopt);
+        }
+        EXPECT_TRUE(recorded(host).ends_with(row.recordEnds)) << row.what << ":\n" << recorded(host);
+    }
+}
+
+TEST(MidEnd, DeadlinesAreTheTicksOwnTimesOrNone)
+{
+    TestHost host(true);
+    EXPECT_EQ(host.game.deadline(), std::nullopt); // idle: the host sleeps
+    host.game.menu(Loaded, MenuName::mnuStart);
+    EXPECT_EQ(host.game.deadline(), std::optional(Loaded + 600));
+    host.game.key(Loaded + 30, 37, 0); // an event between ticks does not move the next one
+    EXPECT_EQ(host.game.deadline(), std::optional(Loaded + 600));
+    host.runUntil(Loaded + 2500);
+    // Each word fell at its own time; the game tick is due every 50 ms from 2400.
+    EXPECT_EQ(host.game.deadline(), std::optional(Loaded + 2550));
+    // While a timer runs the record gets a "wait" at least every second of real time.
+    const std::string record = recorded(host);
+    EXPECT_NE(record.find("key 37 0\nwait 970\nwait "), std::string::npos) << record;
+    host.game.setHidden(host.real, true);
+    EXPECT_EQ(host.game.deadline(), std::nullopt);
+}
+
+TEST(MidEnd, TheMenusFollowOneRule)
+{
+    using Entries = std::array<bool, MenuItems.size()>; // Start, Restart, Quit, How, About
+    const struct {
+        const char* what;
+        std::function<void(TestHost&)> play;
+        MenuState menus;
+    } cases[] = {
+        {"at start everything", [](TestHost&) {}, {Entries{true, true, true, true, true}, true, true}},
+        {"in a game the Help menu and its entries are off",
+         [](TestHost& h) { h.game.menu(Loaded, MenuName::mnuStart); },
+         {Entries{false, true, true, false, false}, true, false}},
+        {"a lost game gives Help back",
+         [](TestHost& h) {
+             h.game.menu(Loaded, MenuName::mnuStart);
+             loseAtTheNextTick(h.game);
+             h.runUntil(Loaded + 50);
+         },
+         {Entries{false, true, true, true, true}, true, true}},
+        {"once ended nothing", [](TestHost& h) { h.game.close(Loaded); }, {}},
+    };
+    for (const auto& row : cases) {
+        TestHost host;
+        row.play(host);
+        EXPECT_EQ(host.game.menuState(), row.menus) << row.what;
+    }
+    // An entry that cannot be chosen does nothing and records nothing.
+    TestHost host;
+    host.game.menu(Loaded, MenuName::mnuStart);
+    EXPECT_FALSE(host.game.menu(Loaded + 10, MenuName::mnuAbout));
+    EXPECT_TRUE(recorded(host).ends_with("\nmenu mnuStart\n"));
+}
+
+// A game played live until the box, closed on it; watched, it plays in real time the same way and
+// stops on the picture the headless replay draws, whatever the watcher presses.
+TEST(MidEnd, AWatchedRecordingPlaysAsRecorded)
+{
+    TestHost player;
+    player.closeAtBox = true;
+    player.game.menu(Loaded, MenuName::mnuStart);
+    for (int press = 0; player.boxes.empty() && press < 2000; ++press)
+        player.game.key(player.real += 170, press % 7 < 3 ? 37 : 39, 0);
+    ASSERT_TRUE(player.game.ended());
+    const std::string record = recorded(player);
+
+    ScriptError error;
+    std::optional<ReplayScript> script = parseScript(record, error);
+    ASSERT_TRUE(script);
+    TestHost watcher(false, std::move(script));
+    watcher.boxTakes = 3000;
+    EXPECT_EQ(watcher.game.menuState(),
+              (MenuState{{false, false, true, false, false}, true, false})); // only Quit
+    watcher.runUntil(Loaded + 3000);
+    EXPECT_FALSE(watcher.game.key(watcher.real, 37, 0));
+    EXPECT_FALSE(watcher.game.menu(watcher.real, MenuName::mnuRestart));
+    EXPECT_EQ(watcher.game.virtualNow(), 3000u);
+    watcher.runUntil(player.real + 10000);
+    EXPECT_EQ(watcher.boxes.size(), 1u);
+    EXPECT_TRUE(watcher.game.watchOver());
+    EXPECT_FALSE(watcher.game.ended()); // the picture stays up for the watcher
+    EXPECT_EQ(watcher.game.deadline(), std::nullopt);
+
+    std::istringstream in(record);
+    std::ostringstream out, err;
+    const replay::Result replayed = replay::runScriptFile("-", in, out, err);
+    std::vector<PixelRect> differ;
+    changedRects(*replayed.finalScene, watcher.game.scene(), differ);
+    EXPECT_TRUE(differ.empty());
+    EXPECT_TRUE(watcher.game.menu(watcher.real, MenuName::mnuQuit));
+    EXPECT_TRUE(watcher.game.ended());
+}
+
+} // namespace
+} // namespace farvane
