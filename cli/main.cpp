@@ -9,8 +9,10 @@
 #include "cli/screenshot.h"
 #include "files/atomicfile.h"
 #include "headless/driver.h"
-#ifdef FARVANE_DESKTOP
+#if defined(FARVANE_DESKTOP)
 #include "desktop/app.h"
+#elif defined(FARVANE_WINDOWS)
+#include "windows/app.h"
 #endif
 
 namespace {
@@ -147,7 +149,7 @@ int main(int argc, char** argv)
     }
 
     if (!haveScript) {
-#ifdef FARVANE_DESKTOP
+#if defined(FARVANE_DESKTOP) || defined(FARVANE_WINDOWS)
         if (haveWatch) {
             // Read and checked whole before anything shows, with the errors of --script.
             farvane::replay::DescriptorSource standardInput(STDIN_FILENO);

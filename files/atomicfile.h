@@ -2,6 +2,7 @@
 // the target, which is renamed over it only once they are all safely on disk.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -55,6 +56,9 @@ bool writeFileAtomically(const std::string& path, std::string_view bytes, std::s
 
 // Opens `path` (UTF-8 on every system) for reading: a descriptor, or -1 with errno set.
 int openForReading(const std::string& path);
+
+// Cuts the file open as `fd` to `size` bytes; false with errno set on failure.
+bool truncateFile(int fd, std::uint64_t size);
 
 // Writes every byte to `fd`, retrying short writes and interruptions; false with errno set on failure.
 bool writeAll(int fd, std::string_view bytes);

@@ -83,6 +83,18 @@ int openForReading(const std::string& path)
     return ::_wopen(win32::widen(path).c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
 }
 
+bool truncateFile(int fd, std::uint64_t size)
+{
+    if (size > static_cast<std::uint64_t>(INT64_MAX)) {
+        errno = EINVAL;
+        return false;
+    }
+    const errno_t failed = ::_chsize_s(fd, static_cast<__int64>(size));
+    if (failed != 0)
+        errno = failed;
+    return failed == 0;
+}
+
 bool writeAll(int fd, std::string_view bytes)
 {
     while (!bytes.empty()) {

@@ -31,7 +31,7 @@
 #include "cli/screenshot.h"
 #include "desktop/app.h"
 #include "desktop/mainwindow.h"
-#include "desktop/recorder.h"
+#include "script/recorder.h"
 #include "headless/driver.h"
 #include "script/dump.h"
 #include "script/scriptwriter.h"
