@@ -6,9 +6,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 #include <windows.h>
 #include <mmsystem.h>
@@ -77,6 +79,10 @@ public:
     // Ctrl+C, the console closing, log-off: asks the window's thread to end (any thread may call it).
     void stopFromOutside(int exitStatus) { ::PostMessageW(window, StopMessage, static_cast<WPARAM>(exitStatus), 0); }
     void closeRecord() { mid->closeRecord(); }
+    // For the benchmarks (FARVANE_TICK_LOG): the real time of the first paint after the process
+    // started, then of every wake-up for a deadline, in ms.
+    std::vector<double> timings;
+    bool timing = false;
 
 private:
     static LRESULT CALLBACK procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
@@ -227,6 +233,13 @@ void GameWindow::showPicture()
 
 void GameWindow::paint()
 {
+    if (timing && timings.empty()) {
+        FILETIME created, exited, kernel, user, now;
+        ::GetProcessTimes(::GetCurrentProcess(), &created, &exited, &kernel, &user);
+        ::GetSystemTimePreciseAsFileTime(&now);
+        const auto ticks = [](FILETIME t) { return (static_cast<std::uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
+        timings.push_back(static_cast<double>(ticks(now) - ticks(created)) / 10000.0);
+    }
     PAINTSTRUCT ps;
     const HDC dc = ::BeginPaint(window, &ps);
     const FrameBuffer& frame = mid->frame();
@@ -272,6 +285,8 @@ int GameWindow::run()
         if (const std::optional<RealMillis> deadline = mid->deadline(); deadline && !ended)
             wait = static_cast<DWORD>(std::clamp(std::ceil(*deadline - realTime()), 0.0, 1e9));
         if (::MsgWaitForMultipleObjectsEx(0, nullptr, wait, QS_ALLINPUT, MWMO_INPUTAVAILABLE) == WAIT_TIMEOUT) {
+            if (timing)
+                timings.push_back(realTime());
             mid->advance(realTime());
             afterEvent();
         }
@@ -434,6 +449,8 @@ int runWindow(int&, char**, const std::string& recordPath, std::optional<ReplayS
     int status = 1;
     {
         GameWindow game(recorder.get(), std::move(watch));
+        const char* timingLog = std::getenv("FARVANE_TICK_LOG");
+        game.timing = timingLog != nullptr && *timingLog != '\0';
         if (game.create()) {
             liveWindow = &game;
             stopHandled = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -442,6 +459,13 @@ int runWindow(int&, char**, const std::string& recordPath, std::optional<ReplayS
                 recorder->start();
             status = game.run();
             game.closeRecord();
+            if (game.timing) {
+                std::string lines;
+                for (const double at : game.timings)
+                    lines += std::to_string(at) + "\n";
+                std::string error;
+                writeFileAtomically(timingLog, lines, error);
+            }
             liveWindow = nullptr;
             if (stopHandled != nullptr)
                 ::SetEvent(stopHandled);
