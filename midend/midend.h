@@ -54,9 +54,9 @@ struct RecordOptions {
 
 class MidEnd {
 public:
-    // Shows the lost-game box (one OK button) over the picture as it stands (render() and
-    // scene() already show the losing hit), and returns once it is dismissed, with the real time
-    // it was dismissed at. The host may call close() before returning.
+    // Shows the lost-game box (one OK button) over the picture of the losing hit (scene() shows
+    // it; a host that shows frame() calls render() first), and returns once it is dismissed, with
+    // the real time it was dismissed at. The host may call close() before returning.
     using ShowBox = std::function<RealMillis(std::string_view prompt, std::string_view title)>;
 
     // A game more than this behind real time has stalled (a suspended machine, a debugger, a

@@ -215,24 +215,32 @@ function listenForRecordings() {
   });
 }
 
+// The file's bytes go to the module as they are, as `farvane --script` reads them.
 async function watchFile(file) {
-  watch(file.name, await file.text());
+  try {
+    watch(file.name, new Uint8Array(await file.arrayBuffer()));
+  } catch (error) {
+    showWatchError(`farvane: cannot read ${file.name}: ${error}`);
+  }
 }
 
-// Starts watching `text`; a script with an error is refused with the message `farvane --script`
-// gives, and the game in play goes on.
-function watch(name, text) {
-  if (busy || !module || box.open) return false;
-  const encoder = new TextEncoder();
-  const nameBytes = encoder.encode(name);
-  const textBytes = encoder.encode(text);
-  const input = module._farvane_input(nameBytes.length + textBytes.length);
-  module.HEAPU8.set(nameBytes, input);
-  module.HEAPU8.set(textBytes, input + nameBytes.length);
-  const error = module.UTF8ToString(module._farvane_watch(now(), nameBytes.length));
+function showWatchError(message) {
   const note = document.getElementById('watchError');
-  note.textContent = error;
-  note.hidden = !error;
+  note.textContent = message;
+  note.hidden = !message;
+}
+
+// Starts watching the script `bytes`; a script with an error is refused with the message
+// `farvane --script` gives, and the game in play goes on.
+function watch(name, bytes) {
+  if (busy || !module || box.open) return false;
+  if (typeof bytes === 'string') bytes = new TextEncoder().encode(bytes);
+  const nameBytes = new TextEncoder().encode(name);
+  const input = module._farvane_input(nameBytes.length + bytes.length);
+  module.HEAPU8.set(nameBytes, input);
+  module.HEAPU8.set(bytes, input + nameBytes.length);
+  const error = module.UTF8ToString(module._farvane_watch(now(), nameBytes.length));
+  showWatchError(error);
   if (error) return false;
   saveButton.disabled = true; // a watch records nothing
   if (ended) {
