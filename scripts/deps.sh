@@ -8,8 +8,9 @@ build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev libpng-dev fonts-d
 package_packages=(dpkg-dev file binutils lintian)
 test_packages=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev libc++-14-dev libc++abi-14-dev
                desktop-file-utils appstream groff-base man-db
-               # The window under a real X server and window manager (tests/desktop/x11_test.sh).
-               xvfb xauth openbox xdotool "${package_packages[@]}")
+               # The window under a real X server and window manager (tests/desktop/x11_test.sh; xwd
+               # from x11-apps reads the Windows window's pixels under Wine).
+               xvfb xauth openbox xdotool x11-apps "${package_packages[@]}")
 # The browser page (scripts/web.sh), and its tests in headless Chromium through Selenium.
 web_packages=(cmake ninja-build emscripten python3)
 web_test_packages=(chromium chromium-driver python3-selenium)
