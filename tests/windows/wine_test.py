@@ -14,6 +14,7 @@ import argparse
 import glob
 import os
 import shutil
+import signal
 import struct
 import subprocess
 import sys
@@ -127,6 +128,8 @@ def options_and_files(checks, linux_farvane, wine, scratch):
         with open(os.path.join(folder, 'game.txt'), 'w') as game:
             game.write('menu mnuStart\nwait 2450\nkey 37\ndump\n')
         shutil.copy(os.path.join(folder, 'game.txt'), os.path.join(folder, 'spiel-ü.txt'))
+        with open(os.path.join(folder, 'bad.txt'), 'w') as bad:
+            bad.write('menu mnuStart\njump\n')
         with open(os.path.join(folder, 'old.png'), 'w') as old:
             old.write('the picture before')
     cases = [
@@ -134,6 +137,7 @@ def options_and_files(checks, linux_farvane, wine, scratch):
         ('--version', ['--version']),
         ('an unknown option', ['--jump']),
         ('a missing script', ['--script', 'absent.txt']),
+        ('a watched script with an error', ['--watch', 'bad.txt']),
         ('a screenshot over a folder', ['--script', 'game.txt', '--screenshot', 'folder.png']),
         ('a screenshot over the script', ['--script', 'game.png', '--screenshot', 'game.png']),
         ('a screenshot into a missing folder', ['--script', 'game.txt', '--screenshot', 'absent/shot.png']),
@@ -271,6 +275,26 @@ def window_game(checks, linux_farvane, wine, scratch, shot):
         replayed = pixels(os.path.join(folder, 'linux.png'))
         checks.check('the recording replays on Linux to the picture the window shows',
                      linux[0] == 0 and replayed is not None and replayed[2] == shown, f'{linux}')
+        program = None
+        # Ended from outside while a game runs: the record is closed where the game stood.
+        endings = [('Ctrl+C in the console', lambda: program.send_signal(signal.SIGINT), 130, 'wait '),
+                   ('log-off', lambda: subprocess.run([wine.wine, 'wineboot', '--end-session'], env=wine.env,
+                                                      capture_output=True), 0, 'close')]
+        for name, end, expected, last in endings:
+            with open(os.path.join(folder, 'err.txt'), 'wb') as err:
+                program = subprocess.Popen(wine.command(['--record', 'ended.txt']), cwd=folder, env=wine.env,
+                                           stdin=subprocess.DEVNULL, stdout=err, stderr=err)
+            window = display.window('Farvane V1.33.7', 60)
+            display.xdotool('windowactivate', '--sync', window)
+            display.keys('F10', 'Return', 'Return')
+            time.sleep(1.5)
+            end()
+            status = program.wait(timeout=20)
+            with open(os.path.join(folder, 'ended.txt')) as record:
+                lines = record.read().splitlines()
+            replay = run([linux_farvane, '--script', 'ended.txt'], folder)
+            checks.check(f'{name} closes the record', status == expected and 'menu mnuStart' in lines and
+                         lines[-1].startswith(last) and replay[0] == 0, f'exit status {status}, {lines[-4:]}')
     finally:
         if program and program.poll() is None:
             program.kill()
