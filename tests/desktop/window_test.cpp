@@ -1,5 +1,4 @@
 // The game window on the offscreen platform: client area, menus, keys, timers, the box, the record.
-#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
@@ -12,7 +11,6 @@
 #include <sstream>
 #include <string>
 #include <vector>
-#include <unistd.h>
 
 #include <QAction>
 #include <QApplication>
@@ -34,6 +32,7 @@
 #include "desktop/app.h"
 #include "desktop/mainwindow.h"
 #include "script/recorder.h"
+#include "tests/desktop/stderr.h"
 #include "headless/driver.h"
 #include "script/dump.h"
 #include "script/scriptwriter.h"
@@ -618,25 +617,15 @@ private slots:
         rlimit tight = saved;
         tight.rlim_cur = whole.size() + 5;
         ::setrlimit(RLIMIT_FSIZE, &tight);
-        // What the recorder says goes to descriptor 2: caught in a pipe, which no file size limit stops.
-        int caught[2];
-        QVERIFY(::pipe(caught) == 0);
-        const int savedErr = ::dup(STDERR_FILENO);
-        ::dup2(caught[1], STDERR_FILENO);
-        recorder->write("wait 600\nkey 37 0\n");
-        recorder->write("wait 100\nkey 39 0\n");
-        ::dup2(savedErr, STDERR_FILENO);
-        ::close(savedErr);
-        ::close(caught[1]);
+        const std::string said = capturedStderr([&] {
+            recorder->write("wait 600\nkey 37 0\n");
+            recorder->write("wait 100\nkey 39 0\n");
+        });
         ::setrlimit(RLIMIT_FSIZE, &saved);
         std::signal(SIGXFSZ, oldHandler);
-        char said[512];
-        const ssize_t length = ::read(caught[0], said, sizeof said);
-        ::close(caught[0]);
         QVERIFY(!recorder->good());
         QCOMPARE(readFile(path), whole);
-        QCOMPARE(std::string(said, static_cast<std::size_t>(std::max<ssize_t>(length, 0))),
-                 "farvane: cannot write " + path + ": File too large; the game goes on unrecorded\n");
+        QCOMPARE(said, "farvane: cannot write " + path + ": File too large; the game goes on unrecorded\n");
     }
 
     void theShiftMaskIsShiftOneCtrlTwoAltFour()
