@@ -4,16 +4,19 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <iostream>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <unistd.h>
 
 #include "cli/screenshot.h"
 #include "files/atomicfile.h"
 #include "farvane/version.h"
 #include "headless/driver.h"
-#ifdef FARVANE_DESKTOP
+#if defined(FARVANE_DESKTOP)
 #include "desktop/app.h"
+#elif defined(FARVANE_WINDOWS)
+#include "windows/app.h"
 #endif
 
 namespace {
@@ -49,26 +52,27 @@ constexpr const char* Details =
     "  close-at-box         close the window with the next message box up: its tick stops there\n"
     "  dump                 write the whole game state as one line of JSON\n";
 
+// Standard output and error as plain descriptors: the program carries no stream library.
+farvane::replay::DescriptorSink standardOutput(STDOUT_FILENO);
+farvane::replay::DescriptorSink standardError(STDERR_FILENO);
+
+void tell(std::string_view message) { standardError.write(message); }
+
 int usageError(const std::string& message)
 {
-    std::cerr << "farvane: " << message << "\n" << Usage;
+    tell("farvane: " + message + "\n" + Usage);
     return 2;
 }
 
-// What went to standard output must have arrived: a failure is told (a closed pipe ends quietly,
-// as other command-line tools do) and makes the exit status non-zero.
-int finishOutput(int status)
+// What goes to standard output must arrive: a failure is told (a closed pipe ends quietly, as
+// other command-line tools do) and makes the exit status non-zero.
+int print(std::string_view text)
 {
-    // A run that failed has said why already (the replay tells of its own output's failure).
-    if (status != 0)
-        return status;
-    errno = 0;
-    std::cout.flush();
-    if (std::cout.good())
-        return status;
+    if (standardOutput.write(text))
+        return 0;
     const int reason = errno != 0 ? errno : EIO;
     if (reason != EPIPE)
-        std::cerr << "farvane: cannot write standard output: " << std::strerror(reason) << "\n";
+        tell(std::string("farvane: cannot write standard output: ") + std::strerror(reason) + "\n");
     return 1;
 }
 
@@ -78,7 +82,7 @@ bool outputAllowed(const std::string& path, const std::string& script)
     const std::string problem = farvane::checkOutputTarget(path, script);
     if (problem.empty())
         return true;
-    std::cerr << "farvane: cannot write " << (path.empty() ? "\"\"" : path) << ": " << problem << "\n";
+    tell("farvane: cannot write " + (path.empty() ? std::string("\"\"") : path) + ": " + problem + "\n");
     return false;
 }
 
@@ -103,13 +107,20 @@ std::optional<double> parseScale(const std::string& text)
 
 } // namespace
 
+#ifdef _WIN32
+// Called by the Windows entry point (cli/winmain.cpp) with the arguments in UTF-8.
+int farvaneMain(int argc, char** argv)
+#else
 int main(int argc, char** argv)
+#endif
 {
     // Before anything else: no file of ours may take the number of a closed standard descriptor.
     farvane::guardStandardDescriptors();
+#ifdef SIGPIPE
     // A reader that goes away fails the write instead of killing the program: a closed pipe then
     // ends it quietly, with status 1.
     std::signal(SIGPIPE, SIG_IGN);
+#endif
 
     std::string script;
     std::string screenshot;
@@ -135,11 +146,9 @@ int main(int argc, char** argv)
         };
         int status = 0;
         if (arg == "--help" || arg == "-h") {
-            std::cout << Usage << Details;
-            return finishOutput(0);
+            return print(std::string(Usage) + Details);
         } else if (arg == "--version") {
-            std::cout << FARVANE_VERSION "\n"; // the bare version, as scripts read it
-            return finishOutput(0);
+            return print(FARVANE_VERSION "\n"); // the bare version, as scripts read it
         } else if (arg == "--script") {
             status = value(haveScript, script);
         } else if (arg == "--screenshot") {
@@ -175,30 +184,34 @@ int main(int argc, char** argv)
         return 2;
 
     if (haveScreenshot && !farvane::isPngPath(screenshot)) {
-        std::cerr << "farvane: cannot write " << screenshot
-                  << ": a screenshot is written as PNG only; give a file name ending in .png\n";
+        tell("farvane: cannot write " + screenshot +
+             ": a screenshot is written as PNG only; give a file name ending in .png\n");
         return 2;
     }
 
     if (!haveScript) {
-#ifdef FARVANE_DESKTOP
+#if defined(FARVANE_DESKTOP) || defined(FARVANE_WINDOWS)
         if (haveWatch) {
             // Read and checked whole before anything shows, with the errors of --script.
-            std::optional<farvane::ReplayScript> watched = farvane::replay::loadScript(watch, std::cin, std::cerr);
+            farvane::replay::DescriptorSource standardInput(STDIN_FILENO);
+            std::optional<farvane::ReplayScript> watched =
+                farvane::replay::loadScript(watch, standardInput, standardError);
             if (!watched)
                 return 2;
             return farvane::runWindow(argc, argv, {}, std::move(watched));
         }
         return farvane::runWindow(argc, argv, record);
 #else
-        std::cerr << "farvane: this build has no window (it was configured with FARVANE_DESKTOP=OFF);\n"
-                     "run a script headless with: farvane --script FILE\n";
+        tell("farvane: this build has no window (it was configured with FARVANE_DESKTOP=OFF);\n"
+             "run a script headless with: farvane --script FILE\n");
         return 2;
 #endif
     }
 
-    farvane::replay::Result result = farvane::replay::runScriptFile(script, std::cin, std::cout, std::cerr);
+    // The replay writes its lines as they come and tells of its own failures.
+    farvane::replay::DescriptorSource standardInput(STDIN_FILENO);
+    farvane::replay::Result result = farvane::replay::runScript(script, standardInput, standardOutput, standardError);
     if (result.exitStatus != 0 || !haveScreenshot || !result.finalScene)
-        return finishOutput(result.exitStatus);
-    return finishOutput(farvane::saveScreenshot(*result.finalScene, screenshot, *scale) ? 0 : 1);
+        return result.exitStatus;
+    return farvane::saveScreenshot(*result.finalScene, screenshot, *scale) ? 0 : 1;
 }

@@ -1,7 +1,7 @@
 // --screenshot: the shared rasterizer draws the scene, libpng encodes it, written beside the target and renamed over it.
 #include "cli/screenshot.h"
 
-#include <iostream>
+#include <unistd.h>
 
 #include "files/atomicfile.h"
 #include "picture/png.h"
@@ -30,7 +30,7 @@ bool saveScreenshot(const Scene& scene, const std::string& path, double ratio)
     std::string png;
     std::string reason;
     if (!encodePng(frame, png, reason) || !writeFileAtomically(path, png, reason)) {
-        std::cerr << "farvane: cannot write " << path << ": " << reason << "\n";
+        writeAll(STDERR_FILENO, "farvane: cannot write " + path + ": " + reason + "\n");
         return false;
     }
     return true;

@@ -24,7 +24,7 @@
 #include "picture/scenediff.h"
 #include "desktop/framepaint.h"
 #include "desktop/icon.h"
-#include "desktop/recorder.h"
+#include "script/recorder.h"
 
 namespace farvane {
 

@@ -25,7 +25,7 @@
 #include "desktop/app.h"
 #include "desktop/icon.h"
 #include "desktop/mainwindow.h"
-#include "desktop/recorder.h"
+#include "script/recorder.h"
 
 namespace farvane {
 

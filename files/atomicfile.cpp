@@ -246,6 +246,13 @@ std::string checkOutputTarget(const std::string& path, const std::string& script
     return writable(target, exists ? &info : nullptr);
 }
 
+int openForReading(const std::string& path)
+{
+    return ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+}
+
+bool truncateFile(int fd, std::uint64_t size) { return ::ftruncate(fd, static_cast<off_t>(size)) == 0; }
+
 bool writeAll(int fd, std::string_view bytes)
 {
     while (!bytes.empty()) {

@@ -2,6 +2,7 @@
 // the target, which is renamed over it only once they are all safely on disk.
 #pragma once
 
+#include <cstdint>
 #include <signal.h>
 #include <string>
 #include <string_view>
@@ -58,8 +59,10 @@ public:
 
 private:
     bool fail(int errnum);
+#ifndef _WIN32
     void holdSignals();
     void releaseSignals();
+#endif
 
     std::string targetPath;
     std::string temporaryPath;
@@ -68,13 +71,21 @@ private:
     bool isCommitted = false;
     bool through = false;
     bool unsynced = false;
+#ifndef _WIN32
     bool holding = false;
     sigset_t heldMask{}; // the signal mask before holdSignals()
+#endif
 };
 
 // Writes `bytes` to `path` through an AtomicFile. On failure returns false with `error` set to
 // the reason; whatever was at `path` is then as it was.
 bool writeFileAtomically(const std::string& path, std::string_view bytes, std::string& error);
+
+// Opens `path` (UTF-8 on every system) for reading: a descriptor, or -1 with errno set.
+int openForReading(const std::string& path);
+
+// Cuts the file open as `fd` to `size` bytes; false with errno set on failure.
+bool truncateFile(int fd, std::uint64_t size);
 
 // Writes every byte to `fd`, retrying short writes and interruptions; false with errno set on failure.
 bool writeAll(int fd, std::string_view bytes);

@@ -4,17 +4,16 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
-#include <iostream>
 #include <new>
 #include <unistd.h>
 #include <vector>
 
 #include "game/form.h"
-#include "script/dump.h"
-#include "script/script.h"
+#include "files/atomicfile.h"
 #include "midend/events.h"
 #include "midend/virtualclock.h"
+#include "script/dump.h"
+#include "script/script.h"
 
 namespace farvane::replay {
 
@@ -25,7 +24,7 @@ constexpr std::size_t FlushBytes = 64 * 1024;
 
 class Output {
 public:
-    explicit Output(std::ostream& stream) : out(stream) {}
+    explicit Output(ByteSink& sink) : out(sink) {}
     ~Output() { flush(); }
     Output(const Output&) = delete;
     Output& operator=(const Output&) = delete;
@@ -40,9 +39,7 @@ public:
     {
         if (failure == 0) {
             errno = 0;
-            out.write(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-            out.flush();
-            if (!out.good())
+            if (!out.write(buffer))
                 failure = errno != 0 ? errno : EIO;
         }
         buffer.clear();
@@ -52,7 +49,7 @@ public:
     int error() const { return failure; }
 
 private:
-    std::ostream& out;
+    ByteSink& out;
     std::string buffer;
     int failure = 0;
 };
@@ -86,15 +83,13 @@ private:
     const Veskara*& form;
 };
 
-// Feeds the reader from `fd` in pieces; on a read error returns false with `reason` set.
-bool readDescriptor(int fd, ScriptReader& reader, bool& bad, std::string& reason)
+// Feeds the reader from `source` in pieces; on a read error returns false with `reason` set.
+bool readAll(ByteSource& source, ScriptReader& reader, bool& bad, std::string& reason)
 {
     std::vector<char> chunk(64 * 1024);
     for (;;) {
-        const ssize_t got = ::read(fd, chunk.data(), chunk.size());
+        const std::ptrdiff_t got = source.read(chunk.data(), chunk.size());
         if (got < 0) {
-            if (errno == EINTR)
-                continue;
             reason = std::strerror(errno);
             return false;
         }
@@ -107,42 +102,23 @@ bool readDescriptor(int fd, ScriptReader& reader, bool& bad, std::string& reason
     }
 }
 
-// Feeds the reader from a stream that is no descriptor of ours (a test's string stream).
-bool readStream(std::istream& in, ScriptReader& reader, bool& bad, std::string& reason)
-{
-    std::streambuf* buffer = in.rdbuf();
-    if (buffer == nullptr) {
-        reason = "no input";
-        return false;
-    }
-    std::vector<char> chunk(64 * 1024);
-    for (;;) {
-        const std::streamsize got = buffer->sgetn(chunk.data(), static_cast<std::streamsize>(chunk.size()));
-        if (got <= 0)
-            return true;
-        if (!reader.feed(std::string_view(chunk.data(), static_cast<std::size_t>(got)))) {
-            bad = true;
-            return true;
-        }
-    }
-}
-
 // Reads and checks the script in one pass. Returns false when it cannot be read (`reason` set);
 // `bad` tells that a line was wrong (the reader's error says which).
-bool readScript(const std::string& file, std::istream& in, ScriptReader& reader, bool& bad, std::string& reason)
+bool readScript(const std::string& file, ByteSource& standardInput, ScriptReader& reader, bool& bad,
+                std::string& reason)
 {
     bool read = false;
     if (file == "-") {
-        read = in.rdbuf() == std::cin.rdbuf() ? readDescriptor(STDIN_FILENO, reader, bad, reason)
-                                             : readStream(in, reader, bad, reason);
+        read = readAll(standardInput, reader, bad, reason);
     } else {
-        const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+        const int fd = openForReading(file);
         if (fd < 0) {
             reason = std::strerror(errno);
             return false;
         }
         // A directory opens fine and fails only on reading.
-        read = readDescriptor(fd, reader, bad, reason);
+        DescriptorSource source(fd);
+        read = readAll(source, reader, bad, reason);
         ::close(fd);
     }
     if (read && !bad && !reader.finish())
@@ -206,32 +182,45 @@ private:
 
 } // namespace
 
-std::optional<ReplayScript> loadScript(const std::string& file, std::istream& in, std::ostream& err)
+std::ptrdiff_t DescriptorSource::read(char* into, std::size_t size)
+{
+    // At most 1 GiB at once: read() takes an unsigned int on Windows.
+    const auto wanted = static_cast<unsigned>(size < (1U << 30) ? size : (1U << 30));
+    for (;;) {
+        const auto got = ::read(descriptor, into, wanted);
+        if (got >= 0 || errno != EINTR)
+            return got;
+    }
+}
+
+bool DescriptorSink::write(std::string_view bytes) { return writeAll(descriptor, bytes); }
+
+std::optional<ReplayScript> loadScript(const std::string& file, ByteSource& standardInput, ByteSink& err)
 {
     std::optional<ScriptReader> reader;
     try {
         reader.emplace();
         bool bad = false;
         std::string reason;
-        if (!readScript(file, in, *reader, bad, reason)) {
-            err << "farvane: cannot read " << file << ": " << reason << "\n";
+        if (!readScript(file, standardInput, *reader, bad, reason)) {
+            err.write("farvane: cannot read " + file + ": " + reason + "\n");
             return std::nullopt;
         }
         if (bad) {
-            err << file << ":" << reader->error().line << ": " << reader->error().message << "\n";
+            err.write(file + ":" + std::to_string(reader->error().line) + ": " + reader->error().message + "\n");
             return std::nullopt;
         }
         return std::move(reader->script());
     } catch (const std::bad_alloc&) {
         reader.reset();
-        err << "farvane: cannot read " << file << ": not enough memory to hold the script\n";
+        err.write("farvane: cannot read " + file + ": not enough memory to hold the script\n");
         return std::nullopt;
     }
 }
 
-Result runScriptFile(const std::string& file, std::istream& in, std::ostream& out, std::ostream& err)
+Result runScript(const std::string& file, ByteSource& standardInput, ByteSink& out, ByteSink& err)
 {
-    const std::optional<ReplayScript> script = loadScript(file, in, err);
+    const std::optional<ReplayScript> script = loadScript(file, standardInput, err);
     if (!script)
         return Result{2, std::nullopt};
 
@@ -242,7 +231,7 @@ Result runScriptFile(const std::string& file, std::istream& in, std::ostream& ou
     if (output.failed()) {
         // A closed pipe ends quietly, as other command-line tools do; any other failure is told.
         if (output.error() != EPIPE)
-            err << "farvane: cannot write standard output: " << std::strerror(output.error()) << "\n";
+            err.write(std::string("farvane: cannot write standard output: ") + std::strerror(output.error()) + "\n");
         return Result{1, std::nullopt};
     }
     return Result{0, run.finalScene()};

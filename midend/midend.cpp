@@ -307,7 +307,8 @@ void MidEnd::setHidden(RealMillis now, bool hide)
 
 std::optional<RealMillis> MidEnd::deadline() const
 {
-    if (impl->stopped() || impl->boxOpen || impl->hiddenSince)
+    // A watch that is over stops the clock, also with a timer still on.
+    if (impl->stopped() || impl->boxOpen || impl->hiddenSince || watchOver())
         return std::nullopt;
     const std::optional<VirtualClock::Millis> due = impl->nextDue();
     if (!due)

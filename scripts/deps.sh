@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
-# Installs the Debian packages the game needs, when they are missing. Usage: deps.sh build|web|test|package|bench
+# Installs the Debian packages the game needs, when they are missing. Usage: deps.sh build|web|test|package|bench|windows
 set -euo pipefail
 
 # One list per purpose; a command may also need what another purpose installs (the case below
@@ -11,14 +11,17 @@ build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev libpng-dev fonts-d
 web_packages=(cmake ninja-build emscripten python3)
 # scripts/package.sh: dpkg-buildflags and dpkg-shlibdeps, file (CPack runs it), lintian.
 package_packages=(dpkg-dev file binutils lintian)
-# scripts/test.sh, beyond the three above: GoogleTest and Google Benchmark; clang with libc++ and
-# libFuzzer; the validators of the desktop entry, the AppStream file and the manual page; the
-# window under a real X server and window manager (tests/desktop/x11_test.sh); the page in
-# headless Chromium through Selenium (tests/web/page_test.py).
+# scripts/windows.sh: the Windows program cross-built with MinGW-w64, and Wine to run it.
+windows_packages=(cmake ninja-build g++-mingw-w64-x86-64-posix wine wine64)
+# scripts/test.sh, beyond the three above and the Windows list: GoogleTest and Google Benchmark;
+# clang with libc++ and libFuzzer; the validators of the desktop entry, the AppStream file and the
+# manual page; the window under a real X server and window manager (tests/desktop/x11_test.sh);
+# the page in headless Chromium through Selenium (tests/web/page_test.py); the Windows program
+# under Wine (tests/windows/wine_test.py; xwd from x11-apps reads its window's pixels).
 test_packages=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev libc++-14-dev libc++abi-14-dev
                desktop-file-utils appstream groff-base man-db
-               xvfb xauth openbox xdotool
-               chromium chromium-driver python3-selenium)
+               xvfb xauth openbox xdotool x11-apps
+               chromium chromium-driver python3-selenium "${windows_packages[@]}")
 # scripts/bench.sh, beyond what the tests need: callgrind for --instructions.
 bench_packages=(valgrind)
 
@@ -29,7 +32,8 @@ case "${1:-build}" in
   test) wanted=("${build_packages[@]}" "${web_packages[@]}" "${package_packages[@]}" "${test_packages[@]}") ;;
   bench) wanted=("${build_packages[@]}" "${web_packages[@]}" "${package_packages[@]}" "${test_packages[@]}"
                  "${bench_packages[@]}") ;;
-  *) echo "usage: $0 build|web|test|package|bench" >&2; exit 2 ;;
+  windows) wanted=("${windows_packages[@]}") ;;
+  *) echo "usage: $0 build|web|test|package|bench|windows" >&2; exit 2 ;;
 esac
 
 missing=()

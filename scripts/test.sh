@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the game with every test (installing what it needs) and runs them all: once as a normal
 # build, once under AddressSanitizer and UndefinedBehaviorSanitizer, once with clang and libc++
-# without the Qt window, the browser page in headless Chromium, then a one-minute fuzz run of the
-# script reader and driver. Prints CTest's summary for each build; fails if any part fails.
+# without the Qt window, the browser page in headless Chromium, the Windows program under Wine,
+# then a one-minute fuzz run of the script reader and driver. Prints CTest's summary for each
+# build; fails if any part fails.
 #
 # Longer runs, by hand:
 #   FARVANE_SOAK_EVENTS=5000000 build-test/tests/soak/soak_tests      (a few minutes; any seed via
@@ -64,6 +65,20 @@ else
   summaries+=("build-web: build failed")
 fi
 
+# The Windows program: cross-built with MinGW-w64 into build-windows/ and run under Wine, each
+# replay script and output file against what build-test's farvane does.
+echo "==== build-windows: cross-build and tests under Wine"
+rm -f build-windows/wine.log
+if scripts/windows.sh --build-only; then
+  /usr/bin/python3 tests/windows/wine_test.py --farvane build-test/farvane --exe build-windows/farvane.exe 2>&1 |
+    tee build-windows/wine.log
+  [ "${PIPESTATUS[0]}" -eq 0 ] || failed+=("build-windows (tests)")
+  summaries+=("build-windows: $(grep -E '^windows: [0-9]+ passed' build-windows/wine.log | tail -n 1)")
+else
+  failed+=("build-windows (build)")
+  summaries+=("build-windows: build failed")
+fi
+
 # The fuzzer: its own clang build with libFuzzer, a minute from the seed corpus into a scratch
 # directory, so the checked-in corpus stays as it is.
 echo "==== build-fuzz: configure, build and a one-minute run"
@@ -87,7 +102,7 @@ rm -rf "$fuzz_corpus"
 
 echo "==== summary"
 printf '%s\n' "${summaries[@]}"
-# One closing count over the three CTest runs and the browser tests: "N passed, N failed".
+# One closing count over the three CTest runs, the browser and the Windows tests: "N passed, N failed".
 total=0 bad=0
 for log in build-test/ctest.log build-asan/ctest.log build-libcxx/ctest.log; do
   line=$(grep -E 'tests failed out of' "$log" 2>/dev/null | tail -n 1)
@@ -95,12 +110,13 @@ for log in build-test/ctest.log build-asan/ctest.log build-libcxx/ctest.log; do
   total=$((total + $(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$line")))
   bad=$((bad + $(sed -E 's/.* ([0-9]+) tests failed.*/\1/' <<<"$line")))
 done
-if line=$(grep -E '^web: [0-9]+ passed, [0-9]+ failed' build-web/web.log 2>/dev/null | tail -n 1); then
-  passed=$(sed -E 's/^web: ([0-9]+) passed.*/\1/' <<<"$line")
-  web_bad=$(sed -E 's/.* ([0-9]+) failed$/\1/' <<<"$line")
-  total=$((total + passed + web_bad))
-  bad=$((bad + web_bad))
-fi
+for log in build-web/web.log build-windows/wine.log; do
+  line=$(grep -E '^[a-z]+: [0-9]+ passed, [0-9]+ failed' "$log" 2>/dev/null | tail -n 1) || continue
+  passed=$(sed -E 's/^[a-z]+: ([0-9]+) passed.*/\1/' <<<"$line")
+  log_bad=$(sed -E 's/.* ([0-9]+) failed$/\1/' <<<"$line")
+  total=$((total + passed + log_bad))
+  bad=$((bad + log_bad))
+done
 if [ ${#failed[@]} -gt 0 ]; then
   echo "FAILED: ${failed[*]}"
   echo "tests: $((total - bad)) passed, $bad failed"

@@ -12,6 +12,7 @@
 #include <QtTest>
 
 #include "cli/screenshot.h"
+#include "tests/desktop/stderr.h"
 #include "picture/raster.h"
 #include "playfield/scene.h"
 
@@ -473,14 +474,12 @@ private slots:
     {
         QTemporaryDir dir;
         const std::string path = dir.filePath("missing/start.png").toStdString();
-        std::ostringstream captured;
-        std::streambuf* saved = std::cerr.rdbuf(captured.rdbuf());
-        const bool written = saveScreenshot(Scene(), path);
-        std::cerr.rdbuf(saved);
+        bool written = true;
+        const std::string said = capturedStderr([&] { written = saveScreenshot(Scene(), path); });
         QVERIFY(!written);
         const std::string expected = "farvane: cannot write " + path + ": ";
-        QVERIFY2(captured.str().rfind(expected, 0) == 0, captured.str().c_str());
-        QVERIFY(captured.str().size() > expected.size() + 1);
+        QVERIFY2(said.rfind(expected, 0) == 0, said.c_str());
+        QVERIFY(said.size() > expected.size() + 1);
         QVERIFY(!QFile::exists(QString::fromStdString(path)));
     }
 

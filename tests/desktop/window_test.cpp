@@ -31,7 +31,8 @@
 #include "cli/screenshot.h"
 #include "desktop/app.h"
 #include "desktop/mainwindow.h"
-#include "desktop/recorder.h"
+#include "script/recorder.h"
+#include "tests/desktop/stderr.h"
 #include "headless/driver.h"
 #include "script/dump.h"
 #include "script/scriptwriter.h"
@@ -616,16 +617,15 @@ private slots:
         rlimit tight = saved;
         tight.rlim_cur = whole.size() + 5;
         ::setrlimit(RLIMIT_FSIZE, &tight);
-        std::ostringstream err;
-        std::streambuf* savedErr = std::cerr.rdbuf(err.rdbuf());
-        recorder->write("wait 600\nkey 37 0\n");
-        recorder->write("wait 100\nkey 39 0\n");
-        std::cerr.rdbuf(savedErr);
+        const std::string said = capturedStderr([&] {
+            recorder->write("wait 600\nkey 37 0\n");
+            recorder->write("wait 100\nkey 39 0\n");
+        });
         ::setrlimit(RLIMIT_FSIZE, &saved);
         std::signal(SIGXFSZ, oldHandler);
         QVERIFY(!recorder->good());
         QCOMPARE(readFile(path), whole);
-        QCOMPARE(err.str(), "farvane: cannot write " + path + ": File too large; the game goes on unrecorded\n");
+        QCOMPARE(said, "farvane: cannot write " + path + ": File too large; the game goes on unrecorded\n");
     }
 
     void theShiftMaskIsShiftOneCtrlTwoAltFour()

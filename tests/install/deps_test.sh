@@ -38,8 +38,10 @@ test=(/usr/include/gtest/gtest.h=libgtest-dev /usr/include/gmock/gmock.h=libgmoc
       '/usr/lib/llvm-14/lib/clang/*/lib/linux/libclang_rt.fuzzer-*.a=libclang-rt-14-dev'
       desktop-file-validate=desktop-file-utils appstreamcli=appstream groff=groff-base lexgrog=man-db
       Xvfb=xvfb openbox=openbox xdotool=xdotool chromium=chromium chromedriver=chromium-driver
-      /usr/lib/python3/dist-packages/selenium/__init__.py=python3-selenium)
+      /usr/lib/python3/dist-packages/selenium/__init__.py=python3-selenium xwd=x11-apps)
 bench=(valgrind=valgrind callgrind_annotate=valgrind)
+windows=(cmake=cmake ninja=ninja-build x86_64-w64-mingw32-g++-posix=g++-mingw-w64-x86-64-posix
+         x86_64-w64-mingw32-windres=binutils-mingw-w64-x86-64 wine=wine wine64=wine64)
 
 failures=0
 declare -A owners  # path -> its package, asked of dpkg once
@@ -86,8 +88,9 @@ check() {
 check build "${build[@]}"
 check web "${web[@]}"
 check package "${build[@]}" "${package[@]}"
-check test "${build[@]}" "${web[@]}" "${package[@]}" "${test[@]}"
+check test "${build[@]}" "${web[@]}" "${package[@]}" "${test[@]}" "${windows[@]}"
 check bench "${build[@]}" "${web[@]}" "${test[@]}" "${bench[@]}"
+check windows "${windows[@]}"
 
 [ "$failures" = 0 ] || { echo "$failures install step(s) missing from scripts/deps.sh" >&2; exit 1; }
 echo "scripts/deps.sh installs what build, web, package, test and bench use"

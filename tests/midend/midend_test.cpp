@@ -276,5 +276,21 @@ TEST(MidEnd, AWatchedRecordingPlaysAsRecorded)
     EXPECT_TRUE(watcher.game.ended());
 }
 
+// A watch whose script runs out while a timer still runs is over there: no deadline, so the host
+// sleeps instead of waking at once again and again.
+TEST(MidEnd, AWatchThatRunsOutMidGameAsksForNoMoreCalls)
+{
+    ScriptError error;
+    TestHost watcher(false, parseScript("menu mnuStart\nwait 3000\n", error));
+    // At each deadline, as a host's timer calls, a bounded number of times.
+    for (int call = 0; call < 1000; ++call)
+        if (const std::optional<RealMillis> due = watcher.game.deadline(); due && *due <= Loaded + 5000)
+            watcher.game.advance(*due);
+    EXPECT_TRUE(watcher.game.watchOver());
+    EXPECT_TRUE(watcher.game.form().Timer1.Enabled);
+    EXPECT_EQ(watcher.game.virtualNow(), 3000u);
+    EXPECT_EQ(watcher.game.deadline(), std::nullopt);
+}
+
 } // namespace
 } // namespace farvane

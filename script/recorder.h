@@ -1,9 +1,10 @@
-// The window's record file: the lines the mid end records, written to the file as they come.
+// A window's record file: the lines the mid end records, written to the file as they come.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <ostream>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -14,8 +15,15 @@ namespace farvane {
 
 class Recorder : public RecordSink {
 public:
-    // Writes to `out`, which must outlive the recorder; starts with a comment line.
-    explicit Recorder(std::ostream& out);
+    // Writes to `out`, which must outlive the recorder; starts with a comment line. (Inline, so
+    // only a caller that has a stream links the stream library.)
+    explicit Recorder(std::ostream& stream)
+        : Recorder([&stream](std::string_view lines) {
+              stream.write(lines.data(), static_cast<std::streamsize>(lines.size()));
+              return stream.flush().good();
+          })
+    {
+    }
 
     // Starts a record of `path`: a temporary file beside it gets the heading; the target itself is
     // untouched until start() (a descriptor of ours, /dev/stdout, gets it at once). On failure
@@ -41,11 +49,13 @@ public:
     bool good() const { return !failed; }
 
 private:
+    using Lines = std::function<bool(std::string_view lines)>; // false when they could not be written
+    explicit Recorder(Lines out);
     Recorder(std::unique_ptr<AtomicFile> file, std::string path);
     void fail(const std::string& reason, bool gameGoesOn = true);
 
     std::unique_ptr<AtomicFile> file;
-    std::ostream* out = nullptr;
+    Lines lineOut; // when not to a file
     std::string name; // for the message when a write fails
     bool failed = false;
     std::uint64_t wholeBytes = 0; // the file's size up to its last whole line

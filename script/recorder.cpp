@@ -1,16 +1,15 @@
-// The window's record file: the mid end's lines, written and flushed as they come.
-#include "desktop/recorder.h"
+// A window's record file: the mid end's lines, written and flushed as they come.
+#include "script/recorder.h"
 
 #include <cerrno>
 #include <cstring>
-#include <iostream>
 #include <unistd.h>
 
 #include "script/scriptwriter.h"
 
 namespace farvane {
 
-Recorder::Recorder(std::ostream& stream) : out(&stream), name("the record")
+Recorder::Recorder(Lines lines) : lineOut(std::move(lines)), name("the record")
 {
     write(std::string(ScriptWriter::heading()) + "\n");
 }
@@ -49,10 +48,8 @@ void Recorder::write(std::string_view lines)
 {
     if (failed)
         return;
-    if (out) {
-        *out << lines;
-        out->flush();
-        if (!out->good())
+    if (lineOut) {
+        if (!lineOut(lines))
             fail("write failed");
         return;
     }
@@ -88,13 +85,13 @@ void Recorder::fail(const std::string& reason, bool gameGoesOn)
     if (file) {
         // A descriptor of ours is written where it writes, others' lines maybe among ours: not cut.
         const bool ours = file->committed() && !file->writesThrough() && file->fd() >= 0;
-        if (ours && ::ftruncate(file->fd(), static_cast<off_t>(wholeBytes)) != 0)
-            std::cerr << "farvane: cannot cut " << name << " back to its last whole line: " << std::strerror(errno)
-                      << "\n";
+        if (ours && !truncateFile(file->fd(), wholeBytes))
+            writeAll(STDERR_FILENO, "farvane: cannot cut " + name + " back to its last whole line: " +
+                                        std::strerror(errno) + "\n");
         file->abandon();
     }
-    std::cerr << "farvane: cannot write " << name << ": " << reason
-              << (gameGoesOn ? "; the game goes on unrecorded\n" : "\n");
+    writeAll(STDERR_FILENO, "farvane: cannot write " + name + ": " + reason +
+                                (gameGoesOn ? "; the game goes on unrecorded\n" : "\n"));
 }
 
 } // namespace farvane
