@@ -1,6 +1,7 @@
 // A loaded form with its fake host, and the few steps the tests use to bring a game along.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "fakehost.h"
@@ -39,13 +40,13 @@ struct Game {
 
 // One shield left, Timer1 on and the first `obstacles` obstacles about to land on the player: the
 // next game tick loses.
-inline void setUpLosingTick(Veskara& form, int obstacles = 1)
+inline void setUpLosingTick(Veskara& form, std::size_t obstacles = 1)
 {
     form.Timer2.Enabled = false;
     form.Timer1.Enabled = true;
     form.HideShield2();
     form.HideShield1();
-    for (int i = 0; i < obstacles; ++i) {
+    for (std::size_t i = 0; i < obstacles; ++i) {
         form.Obstacle[i].Left = 3000;
         form.Obstacle[i].Top = 5000;
     }

@@ -2,21 +2,19 @@
 // ratio 1) and above 4 (a large screen at ratio 3), outside what --scale takes: this draws a
 // script's final scene at such a ratio with the same rasterizer, so every canvas has its reference.
 // Usage: screenshot_at SCRIPT OUT.png RATIO
-#include <charconv>
+#include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <sstream>
-#include <string_view>
 
 #include "cli/screenshot.h"
 #include "headless/driver.h"
 
 int main(int argc, char** argv)
 {
-    double ratio = 0;
-    const std::string_view text = argc == 4 ? argv[3] : "";
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), ratio);
-    if (argc != 4 || error != std::errc() || end != text.data() + text.size() || !(ratio > 0 && ratio <= 16)) {
+    char* end = nullptr;
+    const double ratio = argc == 4 ? std::strtod(argv[3], &end) : 0;
+    if (argc != 4 || end == argv[3] || *end != '\0' || !(ratio > 0 && ratio <= 16)) {
         std::cerr << "usage: screenshot_at SCRIPT OUT.png RATIO (0 < RATIO <= 16)\n";
         return 2;
     }
