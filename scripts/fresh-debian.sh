@@ -6,13 +6,14 @@
 # says a new user runs:
 #   scripts/run.sh     installs, builds, and with no display exits 1 saying so;
 #   scripts/web.sh     installs, builds the page and serves it: answered from inside the root;
+#   scripts/windows.sh installs the cross compiler and Wine, builds the Windows program and its zip;
 #   scripts/test.sh    installs the rest, builds and runs every test.
 # Prints each step's time and the number of packages installed. Needs root (debootstrap, chroot,
 # mounts), debootstrap, git, and about 20 GB free under the root folder's parent.
 # Usage: scripts/fresh-debian.sh [--keep] [--skip-tests] [ROOT-DIR]
 #   ROOT-DIR      where the root goes (a new folder under /var/tmp by default); it must not exist
 #   --keep        leave the root (and its build folders) in place afterwards
-#   --skip-tests  stop after run.sh and web.sh
+#   --skip-tests  stop after run.sh, web.sh and windows.sh
 # The logs of each step are left next to the root, in ROOT-DIR.logs/.
 set -euo pipefail
 trap 'echo "$0: line $LINENO failed" >&2' ERR
@@ -140,6 +141,10 @@ assert wasm[:4] == b"\0asm", wasm[:4]
 print(f"page served: index.html {len(page)} bytes, farvane.wasm {len(wasm)} bytes")
 EOF' || failed+=("web.sh")
 grep 'page served' "$logs/web.log" || tail -n 20 "$logs/web.log"
+
+# windows.sh cross-builds the Windows program and makes its zip.
+step windows 'scripts/windows.sh' || failed+=("windows.sh")
+grep 'windows-x86_64.zip' "$logs/windows.log" || tail -n 20 "$logs/windows.log"
 
 if [ "$tests" = 1 ]; then
   step test 'scripts/test.sh' || failed+=("test.sh")
