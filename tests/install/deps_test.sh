@@ -93,4 +93,4 @@ check bench "${build[@]}" "${web[@]}" "${test[@]}" "${bench[@]}"
 check windows "${windows[@]}"
 
 [ "$failures" = 0 ] || { echo "$failures install step(s) missing from scripts/deps.sh" >&2; exit 1; }
-echo "scripts/deps.sh installs what build, web, package, test and bench use"
+echo "scripts/deps.sh installs what build, web, package, test, bench and windows use"
