@@ -267,17 +267,6 @@ bool writeAll(int fd, std::string_view bytes)
     return true;
 }
 
-AtomicFile::~AtomicFile() { abandon(); }
-
-bool AtomicFile::fail(int errnum)
-{
-    reason = std::strerror(errnum);
-    // A committed file is the target now: what to do with it is the caller's to say.
-    if (!isCommitted)
-        abandon();
-    return false;
-}
-
 bool AtomicFile::open(const std::string& target)
 {
     abandon();
@@ -452,16 +441,6 @@ void AtomicFile::releaseSignals()
     if (holding)
         ::pthread_sigmask(SIG_SETMASK, &heldMask, nullptr);
     holding = false;
-}
-
-bool writeFileAtomically(const std::string& path, std::string_view bytes, std::string& error)
-{
-    AtomicFile file;
-    if (!file.open(path) || !file.write(bytes) || !file.commit() || !file.close()) {
-        error = file.error();
-        return false;
-    }
-    return true;
 }
 
 } // namespace farvane

@@ -125,16 +125,6 @@ bool writeAll(int fd, std::string_view bytes)
     return true;
 }
 
-AtomicFile::~AtomicFile() { abandon(); }
-
-bool AtomicFile::fail(int errnum)
-{
-    reason = std::strerror(errnum);
-    if (!isCommitted)
-        abandon();
-    return false;
-}
-
 bool AtomicFile::open(const std::string& target)
 {
     abandon();
@@ -268,16 +258,6 @@ bool AtomicFile::close()
     descriptor = -1;
     if (::_close(fd) != 0) {
         reason = std::strerror(errno);
-        return false;
-    }
-    return true;
-}
-
-bool writeFileAtomically(const std::string& path, std::string_view bytes, std::string& error)
-{
-    AtomicFile file;
-    if (!file.open(path) || !file.write(bytes) || !file.commit() || !file.close()) {
-        error = file.error();
         return false;
     }
     return true;
