@@ -50,34 +50,34 @@ run_build asan build-asan
 # Everything but the Qt host with clang's own C++ library, as the browser build's toolchain has it.
 run_build libcxx build-libcxx
 
+# run_host DIR LOG BUILD TEST...: builds a host with the command BUILD, then runs TEST..., whose
+# output goes to DIR/LOG and whose closing line ("NAME: N passed, N failed") is the summary.
+run_host() {
+  local dir=$1 log=$1/$2 build=$3
+  shift 3
+  rm -f "$log"
+  if $build; then
+    "$@" 2>&1 | tee "$log"
+    [ "${PIPESTATUS[0]}" -eq 0 ] || failed+=("$dir (tests)")
+    summaries+=("$dir: $(grep -E '^[a-z]+: [0-9]+ passed' "$log" | tail -n 1)")
+  else
+    failed+=("$dir (build)")
+    summaries+=("$dir: build failed")
+  fi
+}
+
 # The browser page: built with emscripten into build-web/, played in headless Chromium and
 # compared with what build-test's farvane draws and dumps for the same events. Debian's python3,
 # which has Debian's Selenium, whatever other python comes first on the PATH.
 echo "==== build-web: build and browser tests"
-rm -f build-web/web.log
-if scripts/web.sh --build-only; then
-  /usr/bin/python3 tests/web/page_test.py --site build-web/site --farvane build-test/farvane 2>&1 |
-    tee build-web/web.log
-  [ "${PIPESTATUS[0]}" -eq 0 ] || failed+=("build-web (tests)")
-  summaries+=("build-web: $(grep -E '^web: ' build-web/web.log | tail -n 1)")
-else
-  failed+=("build-web (build)")
-  summaries+=("build-web: build failed")
-fi
+run_host build-web web.log "scripts/web.sh --build-only" \
+  /usr/bin/python3 tests/web/page_test.py --site build-web/site --farvane build-test/farvane
 
 # The Windows program: cross-built with MinGW-w64 into build-windows/ and run under Wine, each
 # replay script and output file against what build-test's farvane does.
 echo "==== build-windows: cross-build and tests under Wine"
-rm -f build-windows/wine.log
-if scripts/windows.sh --build-only; then
-  /usr/bin/python3 tests/windows/wine_test.py --farvane build-test/farvane --exe build-windows/farvane.exe 2>&1 |
-    tee build-windows/wine.log
-  [ "${PIPESTATUS[0]}" -eq 0 ] || failed+=("build-windows (tests)")
-  summaries+=("build-windows: $(grep -E '^windows: [0-9]+ passed' build-windows/wine.log | tail -n 1)")
-else
-  failed+=("build-windows (build)")
-  summaries+=("build-windows: build failed")
-fi
+run_host build-windows wine.log "scripts/windows.sh --build-only" \
+  /usr/bin/python3 tests/windows/wine_test.py --farvane build-test/farvane --exe build-windows/farvane.exe
 
 # The fuzzer: its own clang build with libFuzzer, a minute from the seed corpus into a scratch
 # directory, so the checked-in corpus stays as it is.

@@ -5,18 +5,13 @@
 #include <vector>
 
 #include "midend/virtualclock.h"
+#include "tests/core/fakehost.h"
 
 namespace farvane {
 namespace {
 
-class SilentHost : public Host {
-public:
-    void MsgBox(std::string_view, std::string_view) override {}
-    void End() override {}
-};
-
 struct Clocked {
-    SilentHost host;
+    test::FakeHost host;
     Veskara form{host};
     VirtualClock clock{loaded(form)};
 
