@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "fuzz/json_check.h"
+#include "tests/support/json_check.h"
 
 namespace {
 
