@@ -230,7 +230,9 @@ TEST(Layout, StackingOrderKeepsTheObstaclesOnTopAndTheStartEdgesBelow)
     s.forEachInPaintOrder([&](const auto& element) { painted.push_back(&element); });
     ASSERT_EQ(painted.size(), drawn.size());
     EXPECT_EQ(std::set<const void*>(painted.begin(), painted.end()), std::set<const void*>(drawn.begin(), drawn.end()));
-    const auto at = [&](const void* element) { return std::find(painted.begin(), painted.end(), element) - painted.begin(); };
+    const auto at = [&](const void* element) {
+        return std::find(painted.begin(), painted.end(), element) - painted.begin();
+    };
     const auto last = static_cast<std::ptrdiff_t>(painted.size()) - 1;
 
     EXPECT_EQ(at(&s.BigObstacle[1]), last);

@@ -20,7 +20,8 @@ TEST(SceneChanges, RepaintingTheChangedRectanglesShowsWhatAFullRedrawShows)
     const Change changes[] = {
         {"a caption that wraps a word onto the next line",
          [](Scene& s) { s.lblReady.Caption = "Use the Left and Right arrow keys to avoid"; }},
-        {"the same caption one word shorter", [](Scene& s) { s.lblReady.Caption = "Use the Left and Right arrow keys to"; }},
+        {"the same caption one word shorter",
+         [](Scene& s) { s.lblReady.Caption = "Use the Left and Right arrow keys to"; }},
         {"a framed, transparent, centred label",
          [](Scene& s) {
              s.lblHigh.Framed = true;
@@ -33,12 +34,17 @@ TEST(SceneChanges, RepaintingTheChangedRectanglesShowsWhatAFullRedrawShows)
              s.lblHigh.Top = -100;
          }},
         {"an obstacle shown", [](Scene& s) { s.Obstacle[0].Visible = true; }},
-        {"the obstacle moved down and right", [](Scene& s) { s.Obstacle[0].Top += 600; s.Obstacle[0].Left += 30; }},
+        {"the obstacle moved down and right",
+         [](Scene& s) {
+             s.Obstacle[0].Top += 600;
+             s.Obstacle[0].Left += 30;
+         }},
         {"a thick outline", [](Scene& s) { s.Obstacle[1] = Shape{1000, 2000, 900, 700, DarkRed, true, 4}; }},
         {"the outline thinner", [](Scene& s) { s.Obstacle[1].BorderWidth = 1; }},
         {"a box narrower than a pixel", [](Scene& s) { s.Obstacle[1].Width = 5; }},
         {"a colour", [](Scene& s) { s.Player1.BorderColor = Red; }},
-        {"a line reaching out of the client area", [](Scene& s) { s.Border[3] = Line{-200, 6000, 7000, -300, Green, true}; }},
+        {"a line reaching out of the client area",
+         [](Scene& s) { s.Border[3] = Line{-200, 6000, 7000, -300, Green, true}; }},
         {"its end pixels moved",
          [](Scene& s) {
              s.Border[3].X1 = 300;
