@@ -1,4 +1,4 @@
-// The runtime services: rounding, Int, caption conversions, text order, box overlap, Rnd.
+// The runtime services: rounding, Int, caption conversions, box overlap, 16-bit limits, Rnd.
 #include <gtest/gtest.h>
 
 #include <cmath>
