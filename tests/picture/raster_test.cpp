@@ -401,19 +401,17 @@ TEST(Raster, RatioTwoDoublesEveryPixelAndDrawsTheTextAtItsOwnResolution)
 // icon, drawn alone, is nowhere thinner than 2 device pixels across.
 TEST(Raster, RatioOneAndAHalfDrawsEveryOutlineAndLineAtOneWeight)
 {
-    const std::vector<std::function<bool&(Scene&)>> parts = {
-        [](Scene& s) -> bool& { return s.Player1.Visible; },    [](Scene& s) -> bool& { return s.Player2.Visible; },
-        [](Scene& s) -> bool& { return s.Player3.Visible; },    [](Scene& s) -> bool& { return s.Player4.Visible; },
-        [](Scene& s) -> bool& { return s.Player5.Visible; },    [](Scene& s) -> bool& { return s.Player6.Visible; },
-        [](Scene& s) -> bool& { return s.Shielda[0].Visible; }, [](Scene& s) -> bool& { return s.Shieldb[0].Visible; },
-        [](Scene& s) -> bool& { return s.Shieldc[0].Visible; }, [](Scene& s) -> bool& { return s.Shieldd[0].Visible; },
-        [](Scene& s) -> bool& { return s.Shielde[0].Visible; }, [](Scene& s) -> bool& { return s.Shieldf[0].Visible; },
+    const auto parts = [](Scene& s) {
+        return std::vector<bool*>{&s.Player1.Visible,    &s.Player2.Visible,    &s.Player3.Visible,
+                                  &s.Player4.Visible,    &s.Player5.Visible,    &s.Player6.Visible,
+                                  &s.Shielda[0].Visible, &s.Shieldb[0].Visible, &s.Shieldc[0].Visible,
+                                  &s.Shieldd[0].Visible, &s.Shielde[0].Visible, &s.Shieldf[0].Visible};
     };
-    for (std::size_t n = 0; n < parts.size(); ++n) {
+    for (std::size_t n = 0; n < 12; ++n) { // the vehicle's six pieces, then the first shield icon's
         Scene scene;
-        for (const auto& visible : parts)
-            visible(scene) = false;
-        parts[n](scene) = true;
+        for (bool* visible : parts(scene))
+            *visible = false;
+        *parts(scene)[n] = true;
         const Picture picture(scene, 1.5);
         // The vehicle and the first shield icon lie inside these device pixels, nothing else teal.
         const Area area = n < 6 ? Area{280, 550, 399, 624} : Area{100, 0, 151, 59};
