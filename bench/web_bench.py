@@ -1,11 +1,13 @@
 #!/usr/bin/env python3
 """The browser page's figures in headless Chromium: the bytes a first visit loads, the time from
 navigation to the first painted frame, the game tick in WebAssembly against the native tick (the
-same loop, web/tickbench.cpp), one run of each in turn, and the tab's CPU idle and in play beside
-a blank page and a bare page that puts one 441 x 425 image on a canvas 20 times a second, all in
-the same run. Medians of 5 (the tick: of 9).
+same loop, web/tickbench.cpp, whose WebAssembly is a module of its own beside the page's site/),
+one run of each in turn, and the tab's CPU idle and in play beside a blank page and a bare page
+that puts one 441 x 425 image on a canvas 20 times a second, all in the same run. Medians of 5
+(the tick: of 9).
 
-Usage: web_bench.py --site build-web/site --native build-bench/web/web_tick_bench"""
+Usage: web_bench.py --site build-web/site --native build-bench/web/web_tick_bench
+                    [--tickbench build-web/tickbench]"""
 
 import argparse
 import os
@@ -34,6 +36,12 @@ const context = document.getElementById('c').getContext('2d', { alpha: false });
 const image = context.createImageData(441, 425);
 for (let i = 0; i < image.data.length; i += 4) image.data.set([i % 251, i % 241, i % 239, 255], i);
 setInterval(() => context.putImageData(image, 0, 0), 50);
+</script></body></html>"""
+# The tick benchmark's own page.
+TICK = """<!DOCTYPE html><html><head><meta charset="utf-8"><title>tick</title></head><body>
+<script type="module">
+import createTickBench from './tickbench.js';
+createTickBench().then((module) => { window.tickNanos = (ticks) => module._tick_nanos(ticks); });
 </script></body></html>"""
 
 
@@ -116,6 +124,7 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument('--site', required=True)
     parser.add_argument('--native', required=True)
+    parser.add_argument('--tickbench', help='the WebAssembly tick benchmark (default: tickbench/ beside the site)')
     args = parser.parse_args()
 
     with socket.socket() as probe:
@@ -126,6 +135,10 @@ def main():
     shutil.copytree(args.site, site)
     pathlib.Path(site, 'blank.html').write_text(BLANK, encoding='utf-8')
     pathlib.Path(site, 'bare.html').write_text(BARE, encoding='utf-8')
+    pathlib.Path(site, 'tick.html').write_text(TICK, encoding='utf-8')
+    tickbench = args.tickbench or os.path.join(os.path.dirname(os.path.abspath(args.site)), 'tickbench')
+    for name in ('tickbench.js', 'tickbench.wasm'):
+        shutil.copy(os.path.join(tickbench, name), site)
     server = subprocess.Popen([sys.executable, '-m', 'http.server', '--bind', '127.0.0.1', '-d', site, str(port)],
                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     options = webdriver.ChromeOptions()
@@ -158,15 +171,15 @@ def main():
         print(f'navigation to first painted frame, median: {statistics.median(first_frames):.0f} ms '
               f'(runs: {", ".join(f"{t:.0f}" for t in first_frames)})')
 
-        driver.get(f'http://127.0.0.1:{port}/index.html?test')
+        driver.get(f'http://127.0.0.1:{port}/tick.html')
         for _ in range(400):
-            if driver.execute_script('return !!window.farvaneTest'):
+            if driver.execute_script('return !!window.tickNanos'):
                 break
             time.sleep(0.01)
         # One run of each in turn, so a change in the machine's load falls on both alike.
         wasm, native = [], []
         for _ in range(TICK_RUNS):
-            wasm.append(driver.execute_script(f'return farvaneTest.tickNanos({TICKS})'))
+            wasm.append(driver.execute_script(f'return tickNanos({TICKS})'))
             native.append(float(subprocess.run([args.native, str(TICKS), '1'], capture_output=True, text=True,
                                                check=True).stdout))
         print(f'game tick, median: WebAssembly {statistics.median(wasm):.1f} ns, native {statistics.median(native):.1f} ns, '

@@ -1,4 +1,5 @@
-// --screenshot: the shared rasterizer draws the scene, libpng encodes it, written beside the target and renamed over it.
+// --screenshot: the shared rasterizer draws the scene, picture_png encodes it, written beside the target and
+// renamed over it.
 #include "cli/screenshot.h"
 
 #include <unistd.h>

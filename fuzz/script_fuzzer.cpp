@@ -12,10 +12,10 @@
 #include <string>
 #include <string_view>
 
-#include "fuzz/json_check.h"
 #include "headless/driver.h"
 #include "script/script.h"
-#include "tests/soak/invariants.h"
+#include "tests/support/invariants.h"
+#include "tests/support/json_check.h"
 
 namespace {
 

@@ -1,4 +1,5 @@
-// A frame as PNG bytes (8-bit RGB, no alpha: every pixel of a frame is opaque), with libpng.
+// A frame as PNG bytes (8-bit RGB, no alpha: every pixel of a frame is opaque): libpng encodes
+// (png.cpp), on Windows the system's imaging component (png_wic.cpp).
 #pragma once
 
 #include <string>

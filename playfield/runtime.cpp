@@ -1,4 +1,4 @@
-// The form runtime's conversions, rounding rules, 16-bit limits, text order and box overlap.
+// The form runtime's conversions, rounding rules, 16-bit limits and box overlap.
 #include "playfield/runtime.h"
 
 #include "playfield/numbertext.h"

@@ -1,4 +1,4 @@
-// The form runtime's services: caption <-> number, Int, rounding, 16-bit limits, text order, boxes.
+// The form runtime's services: caption <-> number, Int, rounding, 16-bit limits, boxes.
 #pragma once
 
 #include <algorithm>

@@ -15,7 +15,7 @@ namespace farvane {
 
 class Recorder : public RecordSink {
 public:
-    // Writes to `out`, which must outlive the recorder; starts with a comment line. (Inline, so
+    // Writes to `stream`, which must outlive the recorder; starts with a comment line. (Inline, so
     // only a caller that has a stream links the stream library.)
     explicit Recorder(std::ostream& stream)
         : Recorder([&stream](std::string_view lines) {

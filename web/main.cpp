@@ -10,7 +10,6 @@
 #include <string_view>
 
 #include "midend/midend.h"
-#include "web/tickbench.h"
 
 namespace {
 
@@ -148,7 +147,5 @@ EMSCRIPTEN_KEEPALIVE const char* farvane_recording()
 }
 EMSCRIPTEN_KEEPALIVE const char* farvane_dump() { return handOut(game->dump()); }
 EMSCRIPTEN_KEEPALIVE double farvane_virtual_now() { return static_cast<double>(game->virtualNow()); }
-
-EMSCRIPTEN_KEEPALIVE double farvane_tick_nanos(double ticks) { return farvane::tickNanos(static_cast<std::int64_t>(ticks)); }
 
 } // extern "C"

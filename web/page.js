@@ -559,7 +559,6 @@ function testHook() {
     recording,
     watch,
     virtualNow: () => module._farvane_virtual_now(),
-    tickNanos: (ticks) => module._farvane_tick_nanos(ticks),
     // The number of canvas pixels that differ from the PNG (base64), or a string saying why
     // they cannot be compared.
     async differsFrom(png) {

@@ -1,277 +1,248 @@
-// The playfield as the window first shows it, and the order in which its elements are painted.
+// The playfield as the window first shows it: the rules its layout keeps, and the stacking order.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "game/form.h"
 #include "playfield/scene.h"
 
 using namespace farvane;
 
 namespace {
 
-struct ShapeRow {
-    const char* name;
-    const Shape& shape;
-    float left, top, width, height;
-    Colour colour;
-    bool visible;
+constexpr float LastColumn = 6600; // twips: the client area's last pixel column
+constexpr float LastRow = 6360;    // twips: its last pixel row
+constexpr float Pixel = TwipsPerPixel;
+
+struct Point {
+    float x, y;
+    bool operator==(const Point&) const = default;
 };
 
-struct LineRow {
-    const char* name;
-    const Line& line;
-    float x1, y1, x2, y2;
-    Colour colour;
-    bool visible;
-};
+// The outline pixels of a rectangle lie on Left and Left + Width - 15, Top and Top + Height - 15.
+Point topLeft(const Shape& s) { return {s.Left, s.Top}; }
+Point topRight(const Shape& s) { return {s.Left + s.Width - Pixel, s.Top}; }
+Point bottomLeft(const Shape& s) { return {s.Left, s.Top + s.Height - Pixel}; }
+Point bottomRight(const Shape& s) { return {s.Left + s.Width - Pixel, s.Top + s.Height - Pixel}; }
 
-void expectShapes(const std::vector<ShapeRow>& rows)
+// Whether `line` runs between the two points, either way round.
+bool joins(const Line& line, Point a, Point b)
 {
-    for (const ShapeRow& row : rows) {
-        EXPECT_EQ(row.shape.Left, row.left) << row.name;
-        EXPECT_EQ(row.shape.Top, row.top) << row.name;
-        EXPECT_EQ(row.shape.Width, row.width) << row.name;
-        EXPECT_EQ(row.shape.Height, row.height) << row.name;
-        EXPECT_EQ(row.shape.BorderColor, row.colour) << row.name;
-        EXPECT_EQ(row.shape.Visible, row.visible) << row.name;
+    const Point one{line.X1, line.Y1}, two{line.X2, line.Y2};
+    return (one == a && two == b) || (one == b && two == a);
+}
+
+bool inside(Point p) { return p.x >= 0 && p.x <= LastColumn && p.y >= 0 && p.y <= LastRow; }
+
+template <typename T>
+void collect(std::vector<const void*>& out, const T& element)
+{
+    if constexpr (requires { element.size(); }) {
+        for (const auto& member : element)
+            out.push_back(&member);
+    } else {
+        out.push_back(&element);
     }
 }
 
-void expectLines(const std::vector<LineRow>& rows)
+// The addresses of elements and of every member of control arrays, in the order given.
+template <typename... T>
+std::vector<const void*> elements(const T&... groups)
 {
-    for (const LineRow& row : rows) {
-        EXPECT_EQ(row.line.X1, row.x1) << row.name;
-        EXPECT_EQ(row.line.Y1, row.y1) << row.name;
-        EXPECT_EQ(row.line.X2, row.x2) << row.name;
-        EXPECT_EQ(row.line.Y2, row.y2) << row.name;
-        EXPECT_EQ(row.line.BorderColor, row.colour) << row.name;
-        EXPECT_EQ(row.line.Visible, row.visible) << row.name;
-    }
+    std::vector<const void*> out;
+    (collect(out, groups), ...);
+    return out;
 }
 
 } // namespace
 
-TEST(Layout, ClientAreaIs6615By6375Twips)
-{
-    const Scene scene;
-    EXPECT_EQ(scene.ScaleLeft, 0);
-    EXPECT_EQ(scene.ScaleWidth, 6615);
-    EXPECT_EQ(scene.ScaleHeight, 6375);
-}
-
-TEST(Layout, RoadEdgesStartAsTheTableGivesThem)
+TEST(Layout, EveryDrawnElementLiesInsideTheClientArea)
 {
     const Scene s;
-    expectLines({
-        {"Border(0)", s.Border[0], 6600, 1680, 3840, 1320, Green, false},
-        {"Border(1)", s.Border[1], 2880, 1320, 0, 1680, Green, false},
-        {"Border(12)", s.Border[12], 3840, 1320, 6600, 2760, Green, false},
-        {"Border(14)", s.Border[14], 3840, 1320, 6600, 3120, Green, true},
-        {"Border(15)", s.Border[15], 2880, 1320, 0, 3120, Green, true},
-        {"Border(16)", s.Border[16], 3840, 1320, 6600, 3480, Green, false},
-        {"Border(18)", s.Border[18], 3840, 1320, 6600, 4200, Green, false},
-        {"Border(19)", s.Border[19], 0, 4200, 2880, 1320, Green, false},
-        {"Border(22)", s.Border[22], 3840, 1320, 6600, 6120, Green, false},
-        {"Border(23)", s.Border[23], 2880, 1320, 0, 6120, Green, false},
-        {"Border(24)", s.Border[24], 3840, 1320, 5760, 6360, Green, false},
-        {"Border(25)", s.Border[25], 2880, 1320, 960, 6360, Green, false},
-        {"Border(26)", s.Border[26], 3840, 1320, 4920, 6360, Green, false},
-        {"Border(27)", s.Border[27], 2880, 1320, 1920, 6360, Green, false},
-        {"Border(28)", s.Border[28], 3840, 1320, 3840, 6360, Green, false},
-        {"Border(29)", s.Border[29], 2880, 1320, 2880, 6360, Green, false},
+    EXPECT_EQ(s.ScaleLeft, 0);
+    EXPECT_EQ(s.ScaleWidth, LastColumn + Pixel);
+    EXPECT_EQ(s.ScaleHeight, LastRow + Pixel);
+    int n = 0;
+    s.forEachInPaintOrder([&](const auto& element) {
+        ++n;
+        if constexpr (std::is_same_v<std::decay_t<decltype(element)>, Line>) {
+            EXPECT_TRUE(inside({element.X1, element.Y1}) && inside({element.X2, element.Y2})) << "element " << n;
+        } else {
+            EXPECT_TRUE(element.Width >= Pixel && element.Height >= Pixel && inside({element.Left, element.Top}) &&
+                        inside({element.Left + element.Width - Pixel, element.Top + element.Height - Pixel}))
+                << "element " << n;
+        }
     });
 }
 
-TEST(Layout, EveryRoadEdgeEndsOnASideOrTheBottomRowAndOnlyTheMiddlePairShows)
+// Even edges leave the right horizon point, odd ones the left; each reaches its side of the client
+// area or the bottom row, a higher index running steeper; Border(28) and Border(29) go straight
+// down the vehicle's sides, and only the middle pair shows at start.
+TEST(Layout, RoadEdgesFanOutFromTheHorizonToTheClientAreasEdges)
 {
     const Scene s;
-    int shown = 0;
+    const Point horizon[2] = {{3840, 1320}, {2880, 1320}}; // right, left
+    double lastSteepness[2] = {-1, -1};
     for (std::size_t i = 0; i < s.Border.size(); ++i) {
-        const Line& line = s.Border[i];
-        const bool even = i % 2 == 0;
-        // The far end is the one that is not the horizon point of its side.
-        const bool firstIsHorizon = line.Y1 == 1320;
-        const float farX = firstIsHorizon ? line.X2 : line.X1;
-        const float farY = firstIsHorizon ? line.Y2 : line.Y1;
-        EXPECT_EQ(firstIsHorizon ? line.X1 : line.X2, even ? 3840 : 2880) << "Border " << i;
-        EXPECT_TRUE(farX == (even ? 6600 : 0) || farY == 6360) << "Border " << i;
-        EXPECT_EQ(line.BorderColor, Green) << "Border " << i;
-        shown += line.Visible ? 1 : 0;
-    }
-    EXPECT_EQ(shown, 2);
-}
-
-TEST(Layout, ObstaclesStartHiddenAtTheHorizon)
-{
-    const Scene s;
-    expectShapes({
-        {"Obstacle(0)", s.Obstacle[0], 2880, 1080, 255, 495, DarkRed, false},
-        {"Obstacle(1)", s.Obstacle[1], 3120, 1080, 255, 495, DarkRed, false},
-        {"Obstacle(2)", s.Obstacle[2], 3360, 1080, 255, 495, DarkRed, false},
-        {"Obstacle(3)", s.Obstacle[3], 3600, 1080, 255, 495, DarkRed, false},
-        {"BigObstacle(0)", s.BigObstacle[0], 3000, 1080, 255, 495, Brown, false},
-        {"BigObstacle(1)", s.BigObstacle[1], 3480, 1080, 255, 495, Brown, false},
-    });
-    for (const Shape& small : s.Obstacle)
-        EXPECT_EQ(small.BorderWidth, 2);
-    for (const Shape& big : s.BigObstacle)
-        EXPECT_EQ(big.BorderWidth, 1);
-}
-
-TEST(Layout, PlayerFigureIsTealAndItsLinesJoinCornerPixels)
-{
-    const Scene s;
-    expectShapes({
-        {"Player1", s.Player1, 2880, 5760, 975, 375, Teal, true},
-        {"Player6", s.Player6, 3000, 5640, 735, 255, Teal, true},
-    });
-    expectLines({
-        {"Player5", s.Player5, 2880, 5760, 3000, 5640, Teal, true},
-        {"Player4", s.Player4, 3840, 5760, 3720, 5640, Teal, true},
-        {"Player3", s.Player3, 2880, 6120, 3000, 5880, Teal, true},
-        {"Player2", s.Player2, 3840, 6120, 3720, 5880, Teal, true},
-    });
-    // The last outline pixel of a rectangle lies one pixel inside Left + Width.
-    EXPECT_EQ(s.Player4.X1, s.Player1.Left + s.Player1.Width - 15);
-    EXPECT_EQ(s.Player4.X2, s.Player6.Left + s.Player6.Width - 15);
-    EXPECT_EQ(s.Player2.Y1, s.Player1.Top + s.Player1.Height - 15);
-}
-
-TEST(Layout, ShieldIconsStandInARow480Apart)
-{
-    const Scene s;
-    expectShapes({
-        {"Shieldb(0)", s.Shieldb[0], 1080, 120, 255, 255, Teal, true},
-        {"Shielda(0)", s.Shielda[0], 1200, 240, 255, 255, Teal, true},
-        {"Shieldb(1)", s.Shieldb[1], 1560, 120, 255, 255, Teal, true},
-        {"Shielda(2)", s.Shielda[2], 2160, 240, 255, 255, Teal, true},
-    });
-    expectLines({
-        {"Shieldf(0)", s.Shieldf[0], 1200, 240, 1080, 120, Teal, true},
-        {"Shielde(0)", s.Shielde[0], 1440, 240, 1320, 120, Teal, true},
-        {"Shieldc(0)", s.Shieldc[0], 1080, 360, 1200, 480, Teal, true},
-        {"Shieldd(0)", s.Shieldd[0], 1440, 480, 1320, 360, Teal, true},
-        {"Shieldf(1)", s.Shieldf[1], 1680, 240, 1560, 120, Teal, true},
-        {"Shielde(2)", s.Shielde[2], 2400, 240, 2280, 120, Teal, true},
-        {"Shieldc(2)", s.Shieldc[2], 2040, 360, 2160, 480, Teal, true},
-        {"Shieldd(2)", s.Shieldd[2], 2400, 480, 2280, 360, Teal, true},
-    });
-    for (int n = 0; n < 3; ++n) {
-        EXPECT_EQ(s.Shieldb[n].Left, 1080 + 480 * n);
-        EXPECT_EQ(s.Shielda[n].Left, 1200 + 480 * n);
-        EXPECT_TRUE(s.Shieldc[n].Visible && s.Shieldd[n].Visible && s.Shielde[n].Visible && s.Shieldf[n].Visible);
-    }
-}
-
-TEST(Layout, LabelsStartWithTheirCaptionsPlacesAndColours)
-{
-    const Scene s;
-    struct Row {
-        const char* name;
-        const Label& label;
-        const char* caption;
-        float left, top, width, height;
-        Colour back;
-        bool opaque;
-        Alignment align;
-    };
-    const Row rows[] = {
-        {"lblShield", s.lblShield, "Shield:", 120, 120, 855, 255, Black, true, Alignment::Centre},
-        {"lblScore", s.lblScore, "0", 3960, 120, 2535, 255, Black, true, Alignment::Left},
-        {"lblHigh1", s.lblHigh1, "HighScore:", 3960, 480, 1215, 255, Black, true, Alignment::Centre},
-        {"lblHigh", s.lblHigh, "", 5160, 480, 1335, 255, SystemMenuText, true, Alignment::Left},
-        {"lblReady", s.lblReady, "", 1560, 2640, 3615, 2055, Black, false, Alignment::Centre},
-    };
-    for (const Row& row : rows) {
-        EXPECT_EQ(row.label.Caption, row.caption) << row.name;
-        EXPECT_EQ(row.label.Left, row.left) << row.name;
-        EXPECT_EQ(row.label.Top, row.top) << row.name;
-        EXPECT_EQ(row.label.Width, row.width) << row.name;
-        EXPECT_EQ(row.label.Height, row.height) << row.name;
-        EXPECT_EQ(row.label.ForeColor, White) << row.name;
-        EXPECT_EQ(row.label.Opaque, row.opaque) << row.name;
-        EXPECT_EQ(row.label.Align, row.align) << row.name;
-        if (row.opaque) {
-            EXPECT_EQ(row.label.BackColor, row.back) << row.name;
+        const Line& edge = s.Border[i];
+        const std::size_t side = i % 2;
+        const Point first{edge.X1, edge.Y1}, second{edge.X2, edge.Y2};
+        ASSERT_TRUE(first == horizon[side] || second == horizon[side]) << "Border " << i;
+        const Point far = first == horizon[side] ? second : first;
+        EXPECT_TRUE(far.x == (side == 0 ? LastColumn : 0) || far.y == LastRow) << "Border " << i;
+        const double steepness = std::atan2(far.y - horizon[side].y, std::abs(far.x - horizon[side].x));
+        EXPECT_GT(steepness, lastSteepness[side]) << "Border " << i;
+        lastSteepness[side] = steepness;
+        EXPECT_EQ(edge.BorderColor, Green) << "Border " << i;
+        EXPECT_EQ(edge.Visible, i == 14 || i == 15) << "Border " << i;
+        // The two edges of a pair end at one height: on the two sides, or both on the bottom row.
+        if (side == 1) {
+            const Line& right = s.Border[i - 1];
+            EXPECT_EQ(far.y, right.Y1 == horizon[0].y && right.X1 == horizon[0].x ? right.Y2 : right.Y1)
+                << "Border " << i - 1 << " and " << i;
         }
     }
-    EXPECT_TRUE(s.lblScore.Framed);
-    EXPECT_TRUE(s.lblHigh.Framed);
-    EXPECT_FALSE(s.lblShield.Framed || s.lblHigh1.Framed || s.lblReady.Framed);
+    EXPECT_TRUE(s.Border[28].X1 == s.Border[28].X2 && s.Border[28].X1 == topRight(s.Player1).x);
+    EXPECT_TRUE(s.Border[29].X1 == s.Border[29].X2 && s.Border[29].X1 == topLeft(s.Player1).x);
 }
 
-TEST(Layout, TimersStartStoppedAndMenusEnabled)
+// All hidden, across the horizon line, at the size the game puts an obstacle back to; the small
+// ones side by side over the far end of the road, the big ones between its horizon points.
+TEST(Layout, ObstaclesStartHiddenAcrossTheHorizonAtTheFarEndOfTheRoad)
 {
     const Scene s;
-    EXPECT_FALSE(s.Timer1.Enabled);
-    EXPECT_EQ(s.Timer1.Interval, 50);
-    EXPECT_FALSE(s.Timer2.Enabled);
-    EXPECT_EQ(s.Timer2.Interval, 600);
-    const std::pair<const MenuEntry&, const char*> menus[] = {
-        {s.mnuFile, "File"}, {s.mnuStart, "Start"}, {s.mnuRestart, "Restart"}, {s.mnuQuit, "Quit"},
-        {s.mnuHelp, "Help"}, {s.mnuHow, "How To Play"}, {s.mnuAbout, "About"},
+    for (std::size_t k = 0; k < 6; ++k) {
+        const bool small = k < s.Obstacle.size();
+        const Shape& o = small ? s.Obstacle[k] : s.BigObstacle[k - s.Obstacle.size()];
+        EXPECT_FALSE(o.Visible) << k;
+        EXPECT_TRUE(o.Top == HorizonTop && o.Width == HorizonWidth && o.Height == HorizonHeight) << k;
+        EXPECT_TRUE(o.Top < 1320 && o.Top + o.Height > 1320) << k;
+        EXPECT_TRUE(o.Left >= 2880 && topRight(o).x <= 3840 + Pixel) << k;
+        EXPECT_EQ(o.BorderColor, small ? DarkRed : Brown) << k;
+        EXPECT_EQ(o.BorderWidth, small ? 2 : 1) << k;
+        if (small) {
+            EXPECT_EQ(o.Left, 2880 + 240.0f * float(k)) << k;
+        }
+    }
+}
+
+// The vehicle sits under the far end of the road; its four lines join the corner pixels of the
+// body and the cab, and the box the collisions use holds the whole figure. (Its pixels, and the
+// shield icons', are in the picture tests.)
+TEST(Layout, TheVehiclesLinesJoinTheCornerPixelsOfBodyAndCab)
+{
+    const Scene s;
+    const Shape& body = s.Player1;
+    const Shape& cab = s.Player6;
+    EXPECT_TRUE(joins(s.Player5, topLeft(body), topLeft(cab)));
+    EXPECT_TRUE(joins(s.Player4, topRight(body), topRight(cab)));
+    EXPECT_TRUE(joins(s.Player3, bottomLeft(body), bottomLeft(cab)));
+    EXPECT_TRUE(joins(s.Player2, bottomRight(body), bottomRight(cab)));
+    EXPECT_EQ(topLeft(body).x, 2880);
+    EXPECT_EQ(topRight(body).x, 3840);
+    // Left, right and bottom from the body, top from the cab.
+    const float box[4] = {body.Left, cab.Top, body.Left + body.Width, body.Top + body.Height};
+    EXPECT_EQ(std::vector<float>(box, box + 4), (std::vector<float>{2880, 5640, 3855, 6135}));
+    EXPECT_TRUE(cab.Left >= box[0] && cab.Left + cab.Width <= box[2] && cab.Top + cab.Height <= box[3]);
+}
+
+// Icon n is icon 0 moved 480 * n to the right: a front square, the back one 120 right and down,
+// and four lines joining their corner pixels; the row starts right of "Shield:".
+TEST(Layout, ShieldIconsAreWireFrameCubesInARow)
+{
+    const Scene s;
+    const float step = 480;
+    for (std::size_t n = 0; n < 3; ++n) {
+        const Shape& front = s.Shieldb[n];
+        const Shape& back = s.Shielda[n];
+        const float dx = step * float(n);
+        EXPECT_TRUE(front.Left == s.Shieldb[0].Left + dx && front.Top == s.Shieldb[0].Top) << n;
+        EXPECT_TRUE(back.Left == front.Left + 120 && back.Top == front.Top + 120) << n;
+        EXPECT_TRUE(front.Width == 255 && front.Height == 255 && back.Width == 255 && back.Height == 255) << n;
+        EXPECT_TRUE(joins(s.Shieldf[n], topLeft(front), topLeft(back))) << n;
+        EXPECT_TRUE(joins(s.Shielde[n], topRight(front), topRight(back))) << n;
+        EXPECT_TRUE(joins(s.Shieldc[n], bottomLeft(front), bottomLeft(back))) << n;
+        EXPECT_TRUE(joins(s.Shieldd[n], bottomRight(front), bottomRight(back))) << n;
+    }
+    EXPECT_GE(s.Shieldb[0].Left, s.lblShield.Left + s.lblShield.Width);
+}
+
+// White text in 8-pixel cells: the fixed captions fill their labels to within a pixel, the
+// message holds 30 cells; the score and the high score are framed and left-aligned, the rest
+// centred; only the message lets what lies behind it show.
+TEST(Layout, LabelsHoldTheirTextInWholeCells)
+{
+    const Scene s;
+    constexpr float Cell = 120;
+    for (const Label* fixed : {&s.lblShield, &s.lblHigh1}) {
+        const float fill = float(fixed->Caption.size()) * Cell;
+        EXPECT_TRUE(fixed->Width >= fill && fixed->Width - fill <= Pixel) << fixed->Caption;
+    }
+    EXPECT_EQ(std::floor(s.lblReady.Width / Cell), 30);
+    EXPECT_EQ(s.lblScore.Caption, "0");
+    EXPECT_EQ(s.lblHigh.Caption, "");
+    EXPECT_EQ(s.lblReady.Caption, "");
+    for (const Label* label : {&s.lblShield, &s.lblScore, &s.lblHigh1, &s.lblHigh, &s.lblReady}) {
+        const bool counter = label == &s.lblScore || label == &s.lblHigh;
+        EXPECT_EQ(label->ForeColor, White) << label->Caption;
+        EXPECT_EQ(label->Framed, counter) << label->Caption;
+        EXPECT_EQ(label->Align, counter ? Alignment::Left : Alignment::Centre) << label->Caption;
+        EXPECT_EQ(label->Opaque, label != &s.lblReady) << label->Caption;
+        if (label != &s.lblReady) {
+            EXPECT_EQ(label->Height, 17 * Pixel) << label->Caption;
+        }
+    }
+    EXPECT_EQ(s.lblHigh.BackColor, SystemMenuText); // black in the standard scheme
+}
+
+TEST(Layout, NothingRunsAndEveryMenuEntryIsEnabledAtStart)
+{
+    const Scene s;
+    EXPECT_FALSE(s.Timer1.Enabled || s.Timer2.Enabled);
+    for (const MenuEntry* entry : {&s.mnuFile, &s.mnuStart, &s.mnuRestart, &s.mnuQuit, &s.mnuHelp, &s.mnuHow,
+                                   &s.mnuAbout}) {
+        EXPECT_TRUE(entry->Enabled) << entry->Caption;
+        EXPECT_FALSE(entry->Caption.empty() || entry->Caption.find('&') != std::string::npos) << entry->Caption;
+    }
+}
+
+// Painted bottom up: every drawn element once; the big obstacles over everything; the message
+// and the high-score labels over the small obstacles; every obstacle over the road edges, the
+// shield icons, the two top-left labels and the vehicle; the pair of edges shown at start under
+// everything.
+TEST(Layout, StackingOrderKeepsTheObstaclesOnTopAndTheStartEdgesBelow)
+{
+    const Scene s;
+    // What every obstacle covers, and then everything drawn: 30 edges, 18 shield pieces, 6 vehicle
+    // pieces, 5 labels, 6 obstacles, with no gap in any control array.
+    const std::vector<const void*> below =
+        elements(s.Border, s.Shielda, s.Shieldb, s.Shieldc, s.Shieldd, s.Shielde, s.Shieldf, s.lblShield, s.lblScore,
+                 s.Player1, s.Player2, s.Player3, s.Player4, s.Player5, s.Player6);
+    std::vector<const void*> drawn = elements(s.Obstacle, s.BigObstacle, s.lblHigh1, s.lblHigh, s.lblReady);
+    drawn.insert(drawn.end(), below.begin(), below.end());
+    ASSERT_EQ(drawn.size(), 65u);
+
+    std::vector<const void*> painted;
+    s.forEachInPaintOrder([&](const auto& element) { painted.push_back(&element); });
+    ASSERT_EQ(painted.size(), drawn.size());
+    EXPECT_EQ(std::set<const void*>(painted.begin(), painted.end()), std::set<const void*>(drawn.begin(), drawn.end()));
+    const auto at = [&](const void* element) {
+        return std::find(painted.begin(), painted.end(), element) - painted.begin();
     };
-    for (const auto& [entry, caption] : menus) {
-        EXPECT_EQ(entry.Caption, caption);
-        EXPECT_TRUE(entry.Enabled) << caption;
-    }
-}
+    const auto last = static_cast<std::ptrdiff_t>(painted.size()) - 1;
 
-namespace {
-
-std::vector<const void*> paintOrder(const Scene& s)
-{
-    std::vector<const void*> order;
-    s.forEachInPaintOrder([&](const auto& element) { order.push_back(&element); });
-    return order;
-}
-
-} // namespace
-
-TEST(Layout, PaintOrderRunsFromTheMiddleRoadEdgesUpToTheBigObstacles)
-{
-    const Scene s;
-    // Topmost first, as the window stacks them.
-    std::vector<const void*> topDown = {&s.BigObstacle[1], &s.BigObstacle[0], &s.lblReady, &s.lblHigh1,
-                                        &s.lblHigh, &s.Obstacle[0], &s.Obstacle[1], &s.Obstacle[3],
-                                        &s.Obstacle[2]};
-    for (const int i : {28, 1, 0, 29, 3, 5, 7, 9, 11, 2, 4, 6, 8, 10, 12, 13, 27, 25, 23, 21, 19, 17, 26, 24, 22, 20,
-                        18, 16})
-        topDown.push_back(&s.Border[static_cast<std::size_t>(i)]);
-    for (const std::size_t n : {1u, 0u, 2u}) {
-        for (const void* element : {static_cast<const void*>(&s.Shieldd[n]), static_cast<const void*>(&s.Shieldc[n]),
-                                    static_cast<const void*>(&s.Shielde[n]), static_cast<const void*>(&s.Shieldf[n]),
-                                    static_cast<const void*>(&s.Shielda[n]), static_cast<const void*>(&s.Shieldb[n])})
-            topDown.push_back(element);
-    }
-    for (const void* element : {static_cast<const void*>(&s.lblShield), static_cast<const void*>(&s.lblScore),
-                                static_cast<const void*>(&s.Player3), static_cast<const void*>(&s.Player2),
-                                static_cast<const void*>(&s.Player4), static_cast<const void*>(&s.Player5),
-                                static_cast<const void*>(&s.Player6), static_cast<const void*>(&s.Player1),
-                                static_cast<const void*>(&s.Border[15]), static_cast<const void*>(&s.Border[14])})
-        topDown.push_back(element);
-    const std::vector<const void*> bottomUp(topDown.rbegin(), topDown.rend());
-
-    const std::vector<const void*> painted = paintOrder(s);
-    ASSERT_EQ(painted.size(), 65u); // 30 edges, 6 obstacles, 6 player pieces, 18 shield pieces, 5 labels
-    for (std::size_t k = 0; k < painted.size(); ++k)
-        EXPECT_EQ(painted[k], bottomUp[k]) << "paint position " << k;
-}
-
-TEST(Layout, BigObstaclesPaintAboveSmallOnesAndTheLabelsBetween)
-{
-    const Scene s;
-    const std::vector<const void*> painted = paintOrder(s);
-    const auto at = [&](const void* element) { return std::find(painted.begin(), painted.end(), element) - painted.begin(); };
+    EXPECT_EQ(at(&s.BigObstacle[1]), last);
+    EXPECT_EQ(at(&s.BigObstacle[0]), last - 1);
     EXPECT_EQ(at(&s.Border[14]), 0);
     EXPECT_EQ(at(&s.Border[15]), 1);
-    EXPECT_EQ(at(&s.BigObstacle[1]), 64);
     for (const Shape& small : s.Obstacle) {
-        EXPECT_LT(at(&small), at(&s.lblReady));
-        EXPECT_LT(at(&small), at(&s.BigObstacle[0]));
-        EXPECT_GT(at(&small), at(&s.Border[28]));
-        EXPECT_GT(at(&small), at(&s.Player1));
+        for (const Label* label : {&s.lblReady, &s.lblHigh1, &s.lblHigh})
+            EXPECT_LT(at(&small), at(label)) << label->Caption;
+        for (const void* e : below)
+            EXPECT_GT(at(&small), at(e)) << "element at " << at(e);
     }
 }

@@ -1,4 +1,4 @@
-// The runtime services: rounding, Int, caption conversions, text order, box overlap, Rnd.
+// The runtime services: rounding, Int, caption conversions, box overlap, 16-bit limits, Rnd.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -131,13 +131,6 @@ TEST(Runtime, CaptionRoundTripKeepsTheNumber)
         EXPECT_EQ(CaptionToNumber(NumberToCaption(value)), value) << value;
 }
 
-TEST(Runtime, SetCaptionNumberOverwritesTheOldText)
-{
-    std::string caption = "1234567";
-    SetCaptionNumber(caption, 12);
-    EXPECT_EQ(caption, "12");
-}
-
 // The same number of characters is written over in place; any other length is replaced whole.
 TEST(Runtime, SetCaptionNumberWritesOverACaptionOfTheSameLength)
 {
@@ -152,54 +145,35 @@ TEST(Runtime, SetCaptionNumberWritesOverACaptionOfTheSameLength)
     EXPECT_EQ(caption, "7");
 }
 
-namespace {
-constexpr Box Player{2880, 5640, 3855, 6135};
-}
-
-TEST(Runtime, BoxesThatOnlyTouchDoNotIntersect)
+// Against the player's box: sides that only touch do not intersect (and leave `dest` all zeros),
+// an overlap of one twip does, and a contained box is its own intersection.
+TEST(Runtime, BoxesIntersectOnlyWhereTheyOverlap)
 {
-    const Box touching[] = {
-        {3000, 5145, 3255, 5640}, // bottom on the player's top
-        {2625, 5700, 2880, 6000}, // right side on the player's left
-        {3855, 5700, 4110, 6000}, // left side on the player's right
-        {3000, 6135, 3255, 6500}, // top on the player's bottom
-        {2625, 5145, 2880, 5640}, // only a corner
+    constexpr Box Player{2880, 5640, 3855, 6135};
+    struct Row {
+        const char* what;
+        Box a, b;
+        Box overlap; // all zeros: none
     };
-    for (const Box& other : touching) {
+    const Row rows[] = {
+        {"bottom on the player's top", Player, {3000, 5145, 3255, 5640}, {}},
+        {"right side on the player's left", Player, {2625, 5700, 2880, 6000}, {}},
+        {"left side on the player's right", Player, {3855, 5700, 4110, 6000}, {}},
+        {"top on the player's bottom", Player, {3000, 6135, 3255, 6500}, {}},
+        {"only a corner", Player, {2625, 5145, 2880, 5640}, {}},
+        {"one twip over the top", Player, {3000, 5146, 3255, 5641}, {3000, 5640, 3255, 5641}},
+        {"one twip over the left side", Player, {2626, 5700, 2881, 6000}, {2880, 5700, 2881, 6000}},
+        {"one twip over the right side", Player, {3854, 5700, 4109, 6000}, {3854, 5700, 3855, 6000}},
+        {"the player inside the client area", {0, 0, 6615, 6375}, Player, Player},
+    };
+    for (const Row& row : rows) {
         Box dest{1, 2, 3, 4};
-        EXPECT_EQ(IntersectRect(dest, Player, other), 0) << other.left << "," << other.top;
-        EXPECT_EQ(dest.left, 0);
-        EXPECT_EQ(dest.top, 0);
-        EXPECT_EQ(dest.right, 0);
-        EXPECT_EQ(dest.bottom, 0);
+        const bool none = row.overlap.right == 0;
+        EXPECT_EQ(IntersectRect(dest, row.a, row.b) != 0, !none) << row.what;
+        EXPECT_TRUE(dest.left == row.overlap.left && dest.top == row.overlap.top && dest.right == row.overlap.right &&
+                    dest.bottom == row.overlap.bottom)
+            << row.what << ": " << dest.left << ", " << dest.top << ", " << dest.right << ", " << dest.bottom;
     }
-}
-
-TEST(Runtime, BoxesThatOverlapByOneTwipIntersect)
-{
-    Box dest;
-    EXPECT_NE(IntersectRect(dest, Player, Box{3000, 5146, 3255, 5641}), 0);
-    EXPECT_EQ(dest.left, 3000);
-    EXPECT_EQ(dest.top, 5640);
-    EXPECT_EQ(dest.right, 3255);
-    EXPECT_EQ(dest.bottom, 5641);
-
-    EXPECT_NE(IntersectRect(dest, Player, Box{2626, 5700, 2881, 6000}), 0);
-    EXPECT_EQ(dest.left, 2880);
-    EXPECT_EQ(dest.right, 2881);
-    EXPECT_NE(IntersectRect(dest, Player, Box{3854, 5700, 4109, 6000}), 0);
-    EXPECT_EQ(dest.left, 3854);
-    EXPECT_EQ(dest.right, 3855);
-}
-
-TEST(Runtime, AContainedBoxIsItsOwnIntersection)
-{
-    Box dest;
-    EXPECT_NE(IntersectRect(dest, Box{0, 0, 6615, 6375}, Player), 0);
-    EXPECT_EQ(dest.left, Player.left);
-    EXPECT_EQ(dest.top, Player.top);
-    EXPECT_EQ(dest.right, Player.right);
-    EXPECT_EQ(dest.bottom, Player.bottom);
 }
 
 TEST(Runtime, ClampKeepsSixteenBitValuesAtTheLimits)
@@ -227,13 +201,6 @@ TEST(Rnd, FirstDrawsAreExactSequenceValues)
         EXPECT_EQ(random.State(), state);
         EXPECT_EQ(value, static_cast<float>(state) / 16777216.0f) << "state " << state;
     }
-}
-
-TEST(Rnd, FirstDrawIsExactlyTheHandComputedSingle)
-{
-    RandomSource random;
-    EXPECT_EQ(random.Rnd(), 0.7055475115776062f);
-    EXPECT_EQ(random.Rnd(), 0.5334240198135376f);
 }
 
 TEST(Rnd, ValuesStayInTheUnitIntervalAndSpanIt)

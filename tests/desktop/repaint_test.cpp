@@ -1,7 +1,6 @@
 // The window repaints only what changed: after every frame of a played game, the pixels it shows
 // equal a full redraw of the scene. Run at the screen's own ratio and again at ratios 2 and 1.5.
 #include <cmath>
-#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -157,39 +156,6 @@ private slots:
             QVERIFY(check("Restart"));
         }
 
-        // Changes play seldom makes: each of them moves pixels the footprint must hold.
-        struct Change {
-            const char* what;
-            std::function<void()> apply;
-        };
-        const Change changes[] = {
-            {"a caption that wraps a word onto the next line",
-             [&] { form.lblReady.Caption = "Use the Left and Right arrow keys to avoid"; }},
-            {"the same caption one word shorter",
-             [&] { form.lblReady.Caption = "Use the Left and Right arrow keys to"; }},
-            {"a framed, transparent, centred label",
-             [&] {
-                 form.lblHigh.Framed = true;
-                 form.lblHigh.Opaque = false;
-                 form.lblHigh.Align = Alignment::Centre;
-             }},
-            {"a label moved half off the client area", [&] { form.lblHigh.Left = 6400; form.lblHigh.Top = -100; }},
-            {"a thick outline", [&] { form.Obstacle[1] = Shape{1000, 2000, 900, 700, DarkRed, true, 4}; }},
-            {"the outline thinner", [&] { form.Obstacle[1].BorderWidth = 1; }},
-            {"a box narrower than a pixel", [&] { form.Obstacle[1].Width = 5; }},
-            {"a colour", [&] { form.Player1.BorderColor = Red; }},
-            {"a line reaching out of the client area",
-             [&] { form.Border[3] = Line{-200, 6000, 7000, -300, Green, true}; }},
-            {"its end pixels moved", [&] { form.Border[3].X1 = 300; form.Border[3].Y2 = 14; }},
-            {"the line hidden", [&] { form.Border[3].Visible = false; }},
-            {"a box over the right and bottom edges",
-             [&] { form.BigObstacle[0] = Shape{6000, 6000, 3000, 3000, Brown, true, 1}; }},
-        };
-        for (const Change& change : changes) {
-            change.apply();
-            window.refresh();
-            QVERIFY(check(change.what));
-        }
         qInfo("%d frames compared at ratio %g", frames, ratio);
     }
 };

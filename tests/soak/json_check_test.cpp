@@ -1,10 +1,10 @@
-// The fuzzer's JSON line check: it must take every line the driver writes and refuse broken ones.
+// The JSON line check the fuzzer and the soak share: it must take every line the driver writes and refuse broken ones.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <string_view>
 
-#include "fuzz/json_check.h"
+#include "tests/support/json_check.h"
 
 namespace {
 

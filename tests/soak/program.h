@@ -8,7 +8,7 @@
 
 #include "game/form.h"
 #include "midend/virtualclock.h"
-#include "tests/soak/invariants.h"
+#include "tests/support/invariants.h"
 
 namespace farvane::soak {
 

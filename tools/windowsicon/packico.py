@@ -3,7 +3,7 @@
 .ico file, each size stored as its PNG. The Windows program's icon, windows/farvane.ico, is made so:
 
     cmake --build build --target farvane-icons
-    tools/windowsicon/packico.py build/packaging/icons windows/farvane.ico"""
+    tools/windowsicon/packico.py build/tools/drawicon/icons windows/farvane.ico"""
 
 import os
 import struct

@@ -1,4 +1,4 @@
-// A strict check that a line of output is one JSON object, for the fuzzer's output contract.
+// A strict check that a line of output is one JSON object, as the dumps promise: for the fuzzer and the tests.
 #pragma once
 
 #include <string_view>

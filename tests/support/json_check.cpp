@@ -1,5 +1,5 @@
 // A small recursive JSON reader that only says whether the text is well formed.
-#include "fuzz/json_check.h"
+#include "tests/support/json_check.h"
 
 #include <cstddef>
 

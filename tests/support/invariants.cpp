@@ -1,5 +1,5 @@
 // The invariants of a running game, checked against a scene or a whole form.
-#include "tests/soak/invariants.h"
+#include "tests/support/invariants.h"
 
 #include <algorithm>
 #include <array>
