@@ -4,15 +4,28 @@ import { game } from './game.js';
 // The score is told each time it passes another multiple of this, not on every tick.
 const ScoreEvery = 500;
 
+// The messages the region keeps: a new one is added after the last, so that two in quick
+// succession (two hits 50 ms apart) are both read.
+const Kept = 4;
+
 const announcer = document.getElementById('announce');
-const heard = { score: 0, high: '', ready: '', shields: 3 };
+const Unheard = { score: 0, high: '', ready: '', shields: 3 };
+const heard = { ...Unheard };
 export const said = []; // every announcement, for the test
 
 export function say(text) {
   said.push(text);
   if (said.length > 50) said.shift();
   // A new node each time, so the same words twice are still told.
-  announcer.replaceChildren(document.createTextNode(text));
+  const line = document.createElement('p');
+  line.textContent = text;
+  announcer.append(line);
+  while (announcer.childElementCount > Kept) announcer.firstElementChild.remove();
+}
+
+// A new game: nothing of it has been told yet.
+export function forgetHeard() {
+  Object.assign(heard, Unheard);
 }
 
 // What the player watches, as the module reports it.

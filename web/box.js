@@ -1,6 +1,7 @@
 // The box of a lost game: a <dialog> over the road that the module's tick waits for.
 import { now, paint } from './game.js';
 import { showMenus, closeMenus } from './menus.js';
+import { announceChanges } from './announce.js';
 
 export const box = document.getElementById('box');
 export const boxOk = document.getElementById('boxOk');
@@ -19,6 +20,7 @@ export const boxState = shown;
 // key already in flight does not.
 export function showBox(prompt, title, picture) {
   paint(picture.pixels, picture.width, picture.height);
+  announceChanges(); // the lost game is told as its box shows
   showMenus(picture.menuState);
   closeMenus();
   document.getElementById('boxTitle').textContent = title;

@@ -1,8 +1,9 @@
 // The game's module and the page's clock: one call into the module at a time, its picture on the
 // canvas, and one timer for the next tick due.
 import { layout } from './layout.js';
-import { showMenus, closeMenus, disableMenus } from './menus.js';
-import { announceChanges, say } from './announce.js';
+import { showMenus, closeMenus, disableMenus, forgetMenus, choose } from './menus.js';
+import { announceChanges, forgetHeard, say } from './announce.js';
+import { showControls } from './input.js';
 
 const params = new URLSearchParams(location.search);
 // ?test: the test drives the clock (farvaneTest.advance) instead of real time; ?test=real keeps
@@ -15,6 +16,8 @@ export const canvas = document.getElementById('scene');
 // halves the main thread's work a tick in play.
 export const context = canvas.getContext('2d', { alpha: false, desynchronized: true });
 const endedNote = document.getElementById('ended');
+const endedText = document.getElementById('endedText');
+const playAgainButton = document.getElementById('playAgain');
 
 export const game = {
   module: null,
@@ -22,6 +25,7 @@ export const game = {
   ended: false,
   hiddenSent: false,
   ratio: 1,         // device pixels per scene pixel, the ratio the module draws at
+  shown: 1,         // device pixels per scene pixel on the screen: `ratio` or a whole multiple of it
   layoutDue: true,  // the viewport changed since the canvas was last sized
   timer: 0,         // the page's one timer: the next tick due
   calls: 0,         // calls into the module, for the idle test
@@ -62,19 +66,49 @@ export function refresh() {
     paint(pixels, module._farvane_width(), module._farvane_height(), dirtyRects());
     announceChanges();
   }
-  showMenus(module._farvane_state());
+  const state = module._farvane_state();
+  showMenus(state);
+  showControls(state, module._farvane_watch_state());
 }
 
+// The game has ended (Quit): its picture gives way to a note and a way to play again. A `reason`
+// (a fault) replaces the note, and there is no playing again then.
 export function endGame(reason) {
   if (game.ended) return;
   game.ended = true;
   clearTimeout(game.timer);
   closeMenus();
   canvas.hidden = true;
-  if (reason) endedNote.textContent = reason;
+  if (reason) endedText.textContent = reason;
+  playAgainButton.hidden = !!reason;
   endedNote.hidden = false;
-  say(endedNote.textContent);
+  say(endedText.textContent);
   disableMenus();
+  showControls(0, 0);
+  if (!reason) playAgainButton.focus();
+}
+
+// Shows the module's game again after it ended or was replaced: a fresh picture, menus and news.
+export function showGameAgain() {
+  const refocus = endedNote.contains(document.activeElement);
+  game.ended = false;
+  canvas.hidden = false;
+  endedNote.hidden = true;
+  forgetMenus();
+  forgetHeard();
+  if (refocus) document.activeElement.blur();
+  if (game.layoutDue) layout();
+  refresh();
+  schedule();
+}
+
+// A new game in place, as a new start of the program, and Start chosen: after Quit, or after
+// watching a recording.
+export function playAgain() {
+  if (game.busy || !game.module) return Promise.resolve(false);
+  game.module._farvane_load(now(), game.ratio);
+  showGameAgain();
+  return choose(0);
 }
 
 // Runs one event of the module. One at a time: while one runs (or its box is up) the page takes

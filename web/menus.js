@@ -56,10 +56,16 @@ function toggleMenu(menu) {
   else showMenu(menu);
 }
 
-// The keys go back to the game: nothing of the page keeps the focus.
+const heading = document.querySelector('h1');
+
+// The keys go back to the game: nothing of the page keeps the focus. The next Tab starts from
+// the heading, so it comes to the menu bar first rather than past it.
 export function backToGame() {
   closeMenus();
-  if (document.activeElement && document.activeElement !== document.body) document.activeElement.blur();
+  if (document.activeElement && document.activeElement !== document.body) {
+    heading.focus({ preventScroll: true });
+    heading.blur();
+  }
 }
 
 // Opens `menu` from the keyboard with its first (or last) entry that can be chosen focused.

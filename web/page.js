@@ -6,7 +6,7 @@ import { game, testMode, now, refresh, schedule } from './game.js';
 import { layout } from './layout.js';
 import { showBox } from './box.js';
 import { listen } from './input.js';
-import { listenForRecordings, enableSaving } from './recordings.js';
+import { listenForRecordings } from './recordings.js';
 import { testHook } from './testhook.js';
 
 async function start() {
@@ -15,9 +15,9 @@ async function start() {
   try {
     game.module = await createFarvane({ showBox });
   } catch (error) {
-    const endedNote = document.getElementById('ended');
-    endedNote.textContent = `The game could not start here: ${error}`;
-    endedNote.hidden = false;
+    document.getElementById('endedText').textContent = `The game could not start here: ${error}`;
+    document.getElementById('playAgain').hidden = true;
+    document.getElementById('ended').hidden = false;
     throw error;
   }
   layout(false);
@@ -25,7 +25,6 @@ async function start() {
   refresh();
   listen();
   listenForRecordings();
-  enableSaving();
   if (testMode) window.farvaneTest = testHook();
   schedule();
   // When the first picture has been painted (a frame later), for the page's start-up figure.

@@ -1,14 +1,20 @@
 // Recordings: the game played so far saved as a script, and a script watched on the page as
 // `farvane --watch FILE` plays it.
-import { game, canvas, now, run, refresh, schedule, recording } from './game.js';
+import { game, now, run, showGameAgain, playAgain, recording } from './game.js';
 import { box } from './box.js';
-import { forgetMenus } from './menus.js';
 
 const saveButton = document.getElementById('save');
-const endedNote = document.getElementById('ended');
+const ask = document.getElementById('ask');
+let watched = null; // the last recording watched: its name and bytes
 
 export function listenForRecordings() {
   saveButton.addEventListener('click', saveRecording);
+  document.getElementById('playAgain').addEventListener('click', playAgain);
+  document.getElementById('watchPlay').addEventListener('click', playAgain);
+  document.getElementById('watchAgain').addEventListener('click', () => watched && watch(...watched));
+  ask.addEventListener('cancel', () => { ask.returnValue = 'no'; });
+  document.getElementById('askYes').addEventListener('click', () => ask.close('yes'));
+  document.getElementById('askNo').addEventListener('click', () => ask.close('no'));
   const picker = document.getElementById('watch');
   picker.addEventListener('change', () => {
     if (picker.files.length) watchFile(picker.files[0]);
@@ -21,14 +27,31 @@ export function listenForRecordings() {
   });
 }
 
-export function enableSaving() {
-  saveButton.disabled = false;
+// Whether the player has a game going that watching would drop: one started and not ended, or
+// a watch not yet over.
+function gameGoing() {
+  if (!game.module || game.ended) return false;
+  const watching = game.module._farvane_watch_state();
+  return watching === 1 || (watching === 0 && (game.module._farvane_state() & 2) !== 0);
+}
+
+// Asks before a recording replaces the game in play; resolves to whether to watch it.
+function mayWatch(name) {
+  if (!gameGoing()) return Promise.resolve(true);
+  document.getElementById('askPrompt').textContent = `Stop this game and watch ${name}?`;
+  return new Promise((resolve) => {
+    ask.addEventListener('close', () => resolve(ask.returnValue === 'yes'), { once: true });
+    ask.returnValue = '';
+    ask.showModal();
+    document.getElementById('askNo').focus();
+  });
 }
 
 // The file's bytes go to the module as they are, as `farvane --script` reads them.
-async function watchFile(file) {
+export async function watchFile(file) {
   try {
-    watch(file.name, new Uint8Array(await file.arrayBuffer()));
+    const bytes = new Uint8Array(await file.arrayBuffer());
+    if (await mayWatch(file.name)) watch(file.name, bytes);
   } catch (error) {
     showWatchError(`farvane: cannot read ${file.name}: ${error}`);
   }
@@ -53,15 +76,8 @@ export function watch(name, bytes) {
   const error = module.UTF8ToString(module._farvane_watch(now(), nameBytes.length));
   showWatchError(error);
   if (error) return false;
-  saveButton.disabled = true; // a watch records nothing
-  if (game.ended) {
-    game.ended = false;
-    canvas.hidden = false;
-    endedNote.hidden = true;
-  }
-  forgetMenus();
-  refresh();
-  schedule();
+  watched = [name, bytes];
+  showGameAgain();
   return true;
 }
 

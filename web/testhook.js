@@ -24,6 +24,7 @@ export function testHook() {
     busy: () => game.busy,
     boxOpen: () => box.open,
     ratio: () => game.ratio,
+    scale: () => game.shown,
     calls: () => game.calls,
     okClicks: () => boxState.okClicks,
     timerSet: () => game.timer !== 0,

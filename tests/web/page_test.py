@@ -37,9 +37,9 @@ CHROMIUM_FLAGS = ['--headless=new', '--no-sandbox', '--disable-gpu', '--disable-
                   '--disable-component-update', '--disable-sync', '--no-first-run', '--window-size=1280,800']
 # Viewports (CSS pixels, touch) the canvas must fit at every device ratio; the game goes on at
 # the last, a phone.
-VIEWPORTS = [(1280, 800, False), (2560, 1440, False), (360, 740, True), (740, 360, True), (844, 390, True),
-             (390, 844, True)]
-RATIOS = [1, 2, 3]
+VIEWPORTS = [(1280, 800, False), (2560, 1440, False), (360, 740, True), (740, 360, True), (768, 1024, True),
+             (844, 390, True), (390, 844, True)]
+RATIOS = [1, 1.25, 2, 3]
 
 
 def chromium_binary():
@@ -183,6 +183,10 @@ class Checks:
         assert lines[-1] == self.page.dump(), f'replay: {lines[-1]}\npage:   {self.page.dump()}'
 
 
+def first_move(script):
+    return next((line for line in script.splitlines() if not line.startswith('#')), '')
+
+
 def free_port():
     with contextlib.closing(socket.socket()) as probe:
         probe.bind(('127.0.0.1', 0))
@@ -255,11 +259,16 @@ def play(page, checks, downloads):
                 left, top, right, bottom, view_width, view_height, over_x, over_y, css_w, css_h, store_w, store_h = fit
                 if left < 0 or top < 0 or right > view_width or bottom > view_height or over_x > 0 or over_y > 0:
                     wrong.append(f'{where}: canvas {fit[:4]} in {fit[4:6]}, overflow {fit[6:8]}')
-                draw = page.hook('ratio()')
-                # The backing store is what the ratio makes, and covers the canvas pixel for pixel.
-                if [store_w, store_h] != [round(441 * draw), round(425 * draw)] or \
-                        abs(css_w * ratio - store_w) > 0.5 or abs(css_h * ratio - store_h) > 0.5:
-                    wrong.append(f'{where}: store {store_w}x{store_h} at {draw}, css {css_w}x{css_h}')
+                draw, shown = page.hook('ratio()'), page.hook('scale()')
+                # The backing store is what the ratio makes and covers the canvas pixel for pixel, or
+                # on a large screen a whole number of times; the canvas starts on a device pixel.
+                whole = shown == draw or (draw == int(draw) and shown % draw == 0)
+                if [store_w, store_h] != [round(441 * draw), round(425 * draw)] or not whole or \
+                        abs(css_w * ratio - round(441 * shown)) > 0.5 or abs(css_h * ratio - round(425 * shown)) > 0.5:
+                    wrong.append(f'{where}: store {store_w}x{store_h} at {draw} shown at {shown}, css {css_w}x{css_h}')
+                # (within what layout's 1/64 CSS pixel can place)
+                if abs(left * ratio - round(left * ratio)) > 0.05 or abs(top * ratio - round(top * ratio)) > 0.05:
+                    wrong.append(f'{where}: the canvas starts at {left * ratio}, {top * ratio} device pixels')
                 checks.same_pixels(f'viewport-{width}x{height}-{ratio}')
         assert not wrong, '\n'.join(wrong)
     checks.run('at every viewport and ratio the whole canvas shows, crisp, and nothing scrolls', viewports)
@@ -293,6 +302,9 @@ def play(page, checks, downloads):
         page.until_box()
         box = driver.find_element(By.ID, 'box')
         assert js('return box.open') and box.find_element(By.ID, 'boxPrompt').text == 'You Lose!'
+        # Told as the box shows, not once it is answered.
+        lost_score.append(page.state('lblScore'))
+        assert page.hook('said()')[-1] == f'Game over. Score {lost_score[0]}', page.hook('said()')[-3:]
         assert box.find_element(By.ID, 'boxTitle').text == 'Muahahahaa'
         assert len(box.find_elements(By.TAG_NAME, 'button')) == 1
         # Over the road, in front of it.
@@ -312,7 +324,6 @@ def play(page, checks, downloads):
         at = page.hook('virtualNow()')
         page.advance(50)
         assert page.hook('virtualNow()') == at + 50
-        lost_score.append(page.state('lblScore'))
         assert page.hook('said()')[-1] == f'Game over. Score {lost_score[0]}'
         checks.same_pixels('lost')
     checks.run('a lost game: the box waits for OK over the road, then the game stands', lost_game)
@@ -342,8 +353,7 @@ def play(page, checks, downloads):
     def quit_game():
         page.choose('mnuFile', 'mnuQuit')
         assert not driver.find_element(By.ID, 'scene').is_displayed()
-        assert driver.find_element(By.ID, 'ended').is_displayed()
-        assert 'Reload the page' in driver.find_element(By.ID, 'ended').text
+        assert driver.find_element(By.ID, 'ended').is_displayed() and page.focused() == 'playAgain'
         assert not page.enabled('mnuFile') and not page.enabled('mnuHelp')
         dump = page.dump()
         ActionChains(driver).send_keys(Keys.ARROW_LEFT).perform()
@@ -352,7 +362,16 @@ def play(page, checks, downloads):
         script = page.hook('recording()')
         assert script.endswith('menu mnuQuit\n')
         assert checks.replay(script).splitlines()[-1].startswith('{"end": ')
-    checks.run('Quit leaves only the ended text', quit_game)
+        # Play again: a new game in place, no reload.
+        js('window.sameDocument = true')
+        page.click('playAgain')
+        page.settle()
+        assert js('return window.sameDocument && !scene.hidden && ended.hidden')
+        page.advance(2400)
+        assert page.state('Timer1') and page.state('lblHigh') == ''
+        assert first_move(page.hook('recording()')) == 'menu mnuStart', page.hook('recording()')
+        checks.same_pixels('played-again')
+    checks.run('Quit ends the game at once; Play again plays a new one in place', quit_game)
 
     def watched_recording():
         driver.execute_cdp_cmd('Emulation.clearDeviceMetricsOverride', {})
@@ -362,35 +381,60 @@ def play(page, checks, downloads):
             out.write('menu mnuStart\njump\n')
         refused = subprocess.run([checks.farvane, '--script', 'bad.txt'], capture_output=True, text=True,
                                  cwd=checks.scratch, check=False)
-        picker.send_keys(bad)
+        def pick(path, answer):
+            picker.send_keys(path)
+            for _ in range(100):
+                if js('return ask.open'):
+                    break
+                time.sleep(0.02)
+            assert js('return ask.open'), 'a recording picked during a game was not asked about'
+            page.click(answer)
+        pick(bad, 'askNo')
+        assert first_move(page.hook('recording()')) == 'menu mnuStart'  # the game goes on
+        pick(bad, 'askYes')
         note = driver.find_element(By.ID, 'watchError')
         for _ in range(100):
             if note.text:
                 break
             time.sleep(0.02)
         assert note.text == refused.stderr.strip(), note.text
-        assert js('return scene.hidden')  # nothing shown: the page stays ended
+        assert first_move(page.hook('recording()')) == 'menu mnuStart'  # refused: the game goes on
         path = os.path.join(downloads, 'farvane-recording.txt')  # saved by an earlier check
         with open(path, encoding='utf-8') as saved:
             script = saved.read()
-        picker.send_keys(path)
+        pick(path, 'askYes')
         for _ in range(100):
-            if not js('return scene.hidden'):
+            if page.hook('recording()') == '':
                 break
             time.sleep(0.02)
         assert page.enabled('mnuFile') and not page.enabled('mnuStart') and page.enabled('mnuQuit')
         length = sum(int(line.split()[1]) for line in script.splitlines() if line.startswith('wait '))
-        boxes = 0
-        while page.hook('virtualNow()') < length and boxes < 10:
-            if page.advance(1000) == 'box':
-                boxes += 1
-                driver.find_element(By.ID, 'box').find_element(By.TAG_NAME, 'button').click()
-                page.settle()
-        assert boxes == checks.replay(script).count('"msgbox"'), boxes
+
+        def watch_to_end():
+            boxes = 0
+            while page.hook('virtualNow()') < length and boxes < 10:
+                if page.advance(1000) == 'box':
+                    boxes += 1
+                    driver.find_element(By.ID, 'box').find_element(By.TAG_NAME, 'button').click()
+                    page.settle()
+            return boxes
+        assert watch_to_end() == checks.replay(script).count('"msgbox"')
         ActionChains(driver).send_keys(Keys.ARROW_LEFT).perform()  # the watcher's keys change nothing
         page.advance(500)
         checks.same_pixels('watched', script)
-    checks.run('a recording opened on the page plays to the headless screenshot', watched_recording)
+        # Over: watch again, or play.
+        assert driver.find_element(By.ID, 'watchOver').is_displayed()
+        page.click('watchAgain')
+        assert not driver.find_element(By.ID, 'watchOver').is_displayed() and page.hook('virtualNow()') < length
+        watch_to_end()
+        page.advance(500)
+        page.click('watchPlay')
+        page.settle()
+        page.advance(2400)
+        assert page.state('Timer1') and first_move(page.hook('recording()')) == 'menu mnuStart'
+        assert page.enabled('save')
+    checks.run('a recording picked during a game is asked about, plays to the headless screenshot, '
+               'and can be watched again or left for a game', watched_recording)
 
 
 def keys_alone(page, checks, url):
@@ -407,6 +451,9 @@ def keys_alone(page, checks, url):
         assert page.focused() == 'mnuStart' and page.js('return mnuFile.getAttribute("aria-expanded")') == 'true'
         page.keys(Keys.ENTER)
         assert page.focused() in ('', None) and page.state('lblReady') == ''
+        page.keys(Keys.TAB)  # after a menu, Tab comes to the menu bar first
+        assert page.focused() == 'mnuFile'
+        page.keys(Keys.ESCAPE)
         page.advance(2400)
         assert page.state('Timer1')
         for key, steer in ((Keys.ARROW_LEFT, 25), (Keys.SPACE, 25), (Keys.PAGE_DOWN, 25), (Keys.ARROW_RIGHT, 0)):
@@ -453,6 +500,83 @@ def keys_alone(page, checks, url):
         assert page.hook('okClicks()') == clicks + 1, 'the tap did not reach OK'
         assert page.hook('boxOpen()'), 'a tap in flight answered the box'
     checks.run('a tap begun before the box shows does not close it', tap_in_flight)
+
+
+def touch_first(page, checks, url):
+    """On a phone the page's own large controls start, steer, and survive a turn with the box up."""
+    js = page.js
+
+    def rect(element_id):
+        return js('const r = document.getElementById(arguments[0]).getBoundingClientRect();'
+                  'return [r.left, r.top, r.right, r.bottom]', element_id)
+
+    def tap(element_id):
+        page.touch('touchStart', *page.center(element_id))
+        page.touch('touchEnd')
+        page.settle()
+
+    def hints():
+        # (touch, words the hint must have, words it must not)
+        for touch, has, lacks in ((True, 'Tap Start', ('key', 'F10', 'Enter', 'Alt')),
+                                  (False, 'F10, Enter (or File \u2192 Start)', ('Tap',))):
+            page.set_viewport(390, 844, 3, touch)
+            page.load(url)
+            hint = js('return hint.textContent')
+            assert has in hint and not any(word in hint for word in lacks), (touch, hint)
+            assert js('return getComputedStyle(controls).display') == ('flex' if touch else 'none')
+    checks.run('the hint says how to begin in the words of the input in use', hints)
+
+    def phone():
+        page.set_viewport(390, 844, 3, True)
+        page.load(url)
+        for control in ('touchStart', 'padLeft', 'padRight', 'mnuFile', 'mnuHelp'):
+            left, top, right, bottom = rect(control)
+            assert right - left >= 48 and bottom - top >= 48 and 0 <= left and right <= 390 and bottom <= 844, \
+                (control, rect(control))
+        tap('touchStart')  # one tap starts a game
+        assert first_move(page.hook('recording()')) == 'menu mnuStart'
+        page.advance(2400)
+        assert page.state('Timer1')
+        for pad, steer in (('padLeft', 25), ('padRight', 0)):
+            tap(pad)
+            assert page.state('Steer') == steer, (pad, page.state('Steer'))
+        # Held, a pad repeats as a held key does.
+        page.touch('touchStart', *page.center('padLeft'))
+        for _ in range(300):
+            if page.hook('recording()').count('key 37') >= 3:
+                break
+            time.sleep(0.02)
+        page.touch('touchEnd')
+        page.settle()
+        script = page.hook('recording()')
+        assert script.count('key 37') >= 3 and 'key 39' in script, script
+        assert js('return hint.textContent').startswith('Hold')
+        assert js('return !touchRestart.hidden && !touchRestart.disabled')
+        # Turned with the box up, the road stays inside the screen.
+        page.until_box()
+        page.set_viewport(844, 390, 3, True)
+        for name in ('scene', 'box'):
+            left, top, right, bottom = rect(name)
+            assert left >= 0 and top >= 0 and right <= 844.5 and bottom <= 390.5, (name, rect(name))
+        tap('boxOk')
+        assert not page.hook('boxOpen()')
+        checks.same_pixels('turned')
+    checks.run('on a phone a large Start starts with one tap, the pads steer, a turn with the box up fits',
+               phone)
+
+    def smallest():
+        page.set_viewport(250, 250, 1, True)
+        page.load(url)
+        unreachable = []
+        for control in ('mnuFile', 'mnuHelp', 'touchStart', 'padLeft', 'padRight', 'hint', 'save', 'watch'):
+            hit = js('const e = document.getElementById(arguments[0]); e.scrollIntoView({block: "nearest"});'
+                     'const r = e.getBoundingClientRect();'
+                     'const at = document.elementFromPoint(r.left + r.width / 2, r.top + r.height / 2);'
+                     'return !!at && (e.contains(at) || at.contains(e))', control)
+            if not hit:
+                unreachable.append(control)
+        assert not unreachable, unreachable
+    checks.run('at 250 x 250 every control can be reached', smallest)
 
 
 def idle_and_offline(page, checks, url, server, site):
@@ -548,6 +672,7 @@ def main():
             time.sleep(0.1)
         play(page, checks, downloads)
         keys_alone(page, checks, url)
+        touch_first(page, checks, url)
         idle_and_offline(page, checks, url, server, site)
     except Exception:  # noqa: BLE001 - a broken run is one more failure
         checks.failed.append('the run itself')
