@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """The browser page in headless Chromium: menus, countdown, steering by key and by touch, a lost
-game with its box, a hidden tab, Restart and the high score, the saved recording and Quit; the
-canvas at phone and desktop viewports and device ratios; keys alone; a tap in flight under the
-box; an idle page; a reload with the network cut. The canvas is checked pixel for pixel against
+game with its box, a hidden tab, Restart and the high score, the saved recording, Quit and Play
+again, a watched recording; the canvas at phone and desktop viewports and device ratios; keys
+alone; a tap in flight under the box; the touch controls on a phone; an idle page; the bytes of a
+first visit and of an update, counted at the server; a reload with the network cut. The canvas is checked pixel for pixel against
 `farvane --script S --screenshot --scale R` of the same events, S being the page's own recording
 and R the ratio it draws at (outside 1 to 4, the test build's screenshot_at draws it).
 
@@ -12,6 +13,8 @@ Ends with the line "web: N passed, N failed"; exits 1 when any check failed."""
 import argparse
 import base64
 import contextlib
+import hashlib
+import http.server
 import json
 import os
 import pathlib
@@ -21,6 +24,7 @@ import socket
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 import traceback
 
@@ -579,7 +583,7 @@ def touch_first(page, checks, url):
     checks.run('at 250 x 250 every control can be reached', smallest)
 
 
-def idle_and_offline(page, checks, url, server, site):
+def idle_and_offline(page, checks, url, server, site, served):
     """A page with nothing due makes no calls and asks for no frames; after one visit a reload
     with the network cut plays; a new version of the page replaces the kept one."""
     def idle():
@@ -596,10 +600,29 @@ def idle_and_offline(page, checks, url, server, site):
         assert page.hook('timerSet()')  # the countdown is due
     checks.run('an idle page makes no calls and asks for no frames', idle)
 
+    def kept_when_ready(driver):
+        """The files the service worker keeps, once it has taken over."""
+        return driver.execute_async_script(
+            'navigator.serviceWorker.ready.then(() => caches.open("farvane-files")).then((c) => c.keys())'
+            '.then((keys) => arguments[0](keys.map((k) => k.url)))')
+
+    def first_visit():
+        # A browser that has never seen the page: the page and its kept copy cost one download.
+        page.driver.execute_cdp_cmd('Storage.clearDataForOrigin', {'origin': url.split('/index')[0],
+                                                                   'storageTypes': 'all'})
+        page.driver.execute_cdp_cmd('Network.clearBrowserCache', {})
+        page.driver.get('about:blank')
+        served.clear()
+        page.load(url)
+        kept = kept_when_ready(page.driver)
+        assert any('farvane.wasm' in key for key in kept), kept
+        total = sum(size for _, size in served)
+        wasm = [path for path, _ in served if path.endswith('.wasm')]
+        assert total <= 300 * 1024 and len(wasm) == 1, (total, served)
+        print(f'  first visit: {total} bytes in {len(served)} responses')
+    checks.run('a first visit downloads each file once, 300 KB in all', first_visit)
+
     def offline():
-        ready = page.driver.execute_async_script(
-            'navigator.serviceWorker.ready.then(() => caches.keys()).then(arguments[0])')
-        assert len(ready) == 1, ready
         server(False)
         page.load(url)
         page.choose('mnuFile', 'mnuStart')
@@ -608,23 +631,27 @@ def idle_and_offline(page, checks, url, server, site):
     checks.run('after one visit a reload with the network cut plays', offline)
 
     def new_version():
-        # As a build names the kept files after their contents: a changed page, a new name.
-        worker = pathlib.Path(site, 'sw.js')
-        worker.write_text(re.sub(r"'farvane-\w+'", "'farvane-next'", worker.read_text()))
-        with open(os.path.join(site, 'index.html'), 'a', encoding='utf-8') as html:
-            html.write('<!-- next -->\n')
+        # As a build names the kept files after their contents: page.js changed, its sum in sw.js.
+        script, worker = pathlib.Path(site, 'page.js'), pathlib.Path(site, 'sw.js')
+        old_sum = hashlib.sha256(script.read_bytes()).hexdigest()
+        script.write_text(script.read_text() + '// next\n')
+        new_sum = hashlib.sha256(script.read_bytes()).hexdigest()
+        worker.write_text(worker.read_text().replace(old_sum, new_sum))
         server(True)
+        served.clear()
         page.load(url)
-        kept = None
-        for _ in range(100):
-            kept = page.driver.execute_async_script('caches.keys().then(arguments[0])')
-            if kept == ['farvane-next']:
+        kept = []
+        for _ in range(200):
+            kept = page.driver.execute_async_script(
+                'caches.open("farvane-files").then((c) => c.keys()).then((k) => arguments[0](k.map((r) => r.url)))')
+            if any(new_sum in key for key in kept) and not any(old_sum in key for key in kept):
                 break
             time.sleep(0.05)
-        assert kept == ['farvane-next'], kept
-        assert '<!-- next -->' in page.driver.execute_async_script(
-            "caches.open('farvane-next').then((c) => c.match('index.html')).then((r) => r.text()).then(arguments[0])")
-    checks.run('the next visit after a new version keeps its files in place of the old', new_version)
+        assert any(new_sum in key for key in kept) and not any(old_sum in key for key in kept), kept
+        assert not [path for path, _ in served if '.wasm' in path], served
+        assert '// next' in page.driver.execute_async_script(
+            f"caches.match('page.js?sha256={new_sum}').then((r) => r.text()).then(arguments[0])")
+    checks.run('the next visit after a change to page.js fetches that file and no .wasm', new_version)
 
 
 def main():
@@ -639,15 +666,28 @@ def main():
     site = os.path.join(scratch, 'site')  # a copy: the test makes a new version of it
     shutil.copytree(args.site, site)
     servers = []
+    served = []  # (path, bytes of the body) of every response, for the first visit's count
+
+    class Handler(http.server.SimpleHTTPRequestHandler):
+        def __init__(self, *args, **kwargs):
+            super().__init__(*args, directory=site, **kwargs)
+
+        def copyfile(self, source, outputfile):
+            body = source.read()
+            outputfile.write(body)
+            served.append((self.path, len(body)))
+
+        def log_message(self, *args):
+            pass
 
     def server(up):
         """Starts or stops the web server: the network is there or cut."""
         while servers:
-            servers[-1].terminate()
-            servers.pop().wait()
+            servers[-1].shutdown()
+            servers.pop().server_close()
         if up:
-            servers.append(subprocess.Popen([sys.executable, '-m', 'http.server', '--bind', '127.0.0.1', '-d', site,
-                                             str(port)], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+            servers.append(http.server.ThreadingHTTPServer(('127.0.0.1', port), Handler))
+            threading.Thread(target=servers[-1].serve_forever, daemon=True).start()
 
     driver = None
     checks = Checks(None, os.path.abspath(args.farvane), scratch)
@@ -673,7 +713,7 @@ def main():
         play(page, checks, downloads)
         keys_alone(page, checks, url)
         touch_first(page, checks, url)
-        idle_and_offline(page, checks, url, server, site)
+        idle_and_offline(page, checks, url, server, site, served)
     except Exception:  # noqa: BLE001 - a broken run is one more failure
         checks.failed.append('the run itself')
         traceback.print_exc(file=sys.stdout)
