@@ -11,10 +11,12 @@ const gameWindow = document.getElementById('window');
 const client = document.getElementById('client');
 const tools = document.getElementById('tools');
 
-// Above this many device pixels a scene pixel, the module draws at a whole ratio no larger and the
-// canvas shows that enlarged a whole number of times (CSS image-rendering: pixelated): the road's
-// lines stay even and a 4K screen costs the module no more than this ratio does.
-const MaxDrawRatio = 3;
+// Up to this many device pixels a scene pixel, the module draws the scene at the size it shows.
+const DrawnUpTo = 4;
+// Above it (a 4K screen), the module draws at a whole ratio no larger than this, and the canvas
+// shows that enlarged a whole number of times (CSS image-rendering: pixelated): the road's lines
+// stay even, and the picture costs what it costs at this ratio.
+const LargeDrawRatio = 2;
 // The enlarged scene may come out this much smaller than the largest that fits, for a larger
 // drawing ratio.
 const Shrink = 0.8;
@@ -23,9 +25,9 @@ const Shrink = 0.8;
 // scene that may cover `fit` device pixels a scene pixel.
 export function ratios(fit) {
   // A scene pixel never gets less than a fifth of a device pixel, whatever the window's size.
-  if (fit <= MaxDrawRatio + 1) return { draw: Math.max(fit, 0.2), shown: Math.max(fit, 0.2) };
+  if (fit <= DrawnUpTo) return { draw: Math.max(fit, 0.2), shown: Math.max(fit, 0.2) };
   const whole = Math.floor(fit);
-  for (let draw = MaxDrawRatio; ; --draw) {
+  for (let draw = LargeDrawRatio; ; --draw) {
     const shown = draw * Math.floor(whole / draw);
     if (shown >= Shrink * whole || draw === 1) return { draw, shown };
   }
