@@ -60,7 +60,8 @@ export function showControls(state, watching) {
   shown = { state, watching };
   touchStart.disabled = game.ended || !(state & 1);
   const restart = !game.ended && !!(state & 2);
-  if (restart) touchRestart.hidden = false;
+  // Start greys once chosen: from then on a game has been played.
+  if (restart && !(state & 1)) touchRestart.hidden = false;
   touchRestart.disabled = !restart;
   if (!game.ended) saveButton.disabled = watching !== 0;
   watchOver.hidden = game.ended || watching !== 2;

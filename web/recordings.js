@@ -27,12 +27,12 @@ export function listenForRecordings() {
   });
 }
 
-// Whether the player has a game going that watching would drop: one started and not ended, or
-// a watch not yet over.
+// Whether the player has a game going that watching would drop: one started (Start greys once
+// chosen) and not ended, or a watch not yet over.
 function gameGoing() {
   if (!game.module || game.ended) return false;
   const watching = game.module._farvane_watch_state();
-  return watching === 1 || (watching === 0 && (game.module._farvane_state() & 2) !== 0);
+  return watching === 1 || (watching === 0 && (game.module._farvane_state() & 1) === 0);
 }
 
 // Asks before a recording replaces the game in play; resolves to whether to watch it.

@@ -537,6 +537,7 @@ def touch_first(page, checks, url):
             left, top, right, bottom = rect(control)
             assert right - left >= 48 and bottom - top >= 48 and 0 <= left and right <= 390 and bottom <= 844, \
                 (control, rect(control))
+        assert js('return touchRestart.hidden')  # until a game has been played
         tap('touchStart')  # one tap starts a game
         assert first_move(page.hook('recording()')) == 'menu mnuStart'
         page.advance(2400)
