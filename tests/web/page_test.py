@@ -308,7 +308,10 @@ def play(page, checks, downloads):
         assert js('return box.open') and box.find_element(By.ID, 'boxPrompt').text == 'You Lose!'
         # Told as the box shows, not once it is answered.
         lost_score.append(page.state('lblScore'))
-        assert page.hook('said()')[-1] == f'Game over. Score {lost_score[0]}', page.hook('said()')[-3:]
+        said = page.hook('said()')
+        assert said[-1] == f'Game over. Score {lost_score[0]}', said[-3:]
+        # The region keeps what came before, so news in quick succession is all read.
+        assert js('return [...announce.children].map((line) => line.textContent)')[-2:] == said[-2:]
         assert box.find_element(By.ID, 'boxTitle').text == 'Muahahahaa'
         assert len(box.find_elements(By.TAG_NAME, 'button')) == 1
         # Over the road, in front of it.
