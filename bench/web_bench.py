@@ -3,8 +3,8 @@
 navigation to the first painted frame, the game tick in WebAssembly against the native tick (the
 same loop, web/tickbench.cpp, whose WebAssembly is a module of its own beside the page's site/),
 one run of each in turn, and the tab's CPU idle and in play beside a blank page and a bare page
-that puts one 441 x 425 image on a canvas 20 times a second, all in the same run. Medians of 5
-(the tick: of 9).
+that puts one 441 x 425 image on a canvas 20 times a second, all in the same run, and the same in
+play on a 4K screen at ratio 2. Medians of 5 (the tick: of 9).
 
 Usage: web_bench.py --site build-web/site --native build-bench/web/web_tick_bench
                     [--tickbench build-web/tickbench]"""
@@ -92,11 +92,12 @@ def cpu_while(driver, browser_pid, seconds):
     return (renderer2 - renderer) / took * 100, (everything2 - everything) / took * 100, (task2 - task) / took
 
 
-def cpu_figures(driver, browser_pid, base):
+def cpu_figures(driver, browser_pid, base, pages=(('blank', 'blank.html'), ('bare', 'bare.html'),
+                                                   ('idle', 'index.html?test=real'))):
     """One round: the blank page, the bare page, the game idle before Start and the game in play
     (from the end of the countdown, before an unsteered game is lost)."""
     figures = {}
-    for name, url in (('blank', 'blank.html'), ('bare', 'bare.html'), ('idle', 'index.html?test=real')):
+    for name, url in pages:
         driver.get(base + url)
         time.sleep(SETTLE_SECONDS)
         figures[name] = cpu_while(driver, browser_pid, CPU_SECONDS)
@@ -107,17 +108,29 @@ def cpu_figures(driver, browser_pid, base):
     return figures
 
 
-def report_cpu(rounds):
+def report_cpu(rounds, names=('blank', 'idle', 'bare', 'play'), pairs=(('idle', 'blank'), ('play', 'bare'))):
     def median(name, column):
         return statistics.median(r[name][column] for r in rounds)
     print(f'tab CPU, median of {len(rounds)} rounds of {CPU_SECONDS} s (renderer % of a core / whole browser % / '
           'main-thread task ms a second):')
-    for name in ('blank', 'idle', 'bare', 'play'):
+    for name in names:
         print(f'  {name:5s} {median(name, 0):6.2f} % / {median(name, 1):6.2f} % / {median(name, 2):6.2f} ms')
-    for name, against in (('idle', 'blank'), ('play', 'bare')):
+    for name, against in pairs:
         # Below the clock's tick of 10 ms in the whole measurement, a base reads as 0: no ratio then.
         ratios = [f'{median(name, c) / median(against, c):.2f}' if median(against, c) > 0 else '-' for c in range(3)]
         print(f'  {name} against {against}: {" / ".join(ratios)}')
+
+
+def large_screen(driver, browser_pid, base):
+    """The game in play on a 4K screen at ratio 2 (3840 x 2160 CSS pixels) beside the bare page on
+    the same screen, in turn."""
+    driver.execute_cdp_cmd('Emulation.setDeviceMetricsOverride',
+                           {'width': 3840, 'height': 2160, 'deviceScaleFactor': 2, 'mobile': False})
+    rounds = [cpu_figures(driver, browser_pid, base, (('bare', 'bare.html'), ('idle', 'index.html?test=real')))
+              for _ in range(RUNS)]
+    draw, shown = driver.execute_script('return [farvaneTest.ratio(), farvaneTest.scale()]')
+    print(f'at 3840 x 2160, ratio 2: the game drew at ratio {draw:g}, shown at {shown:g} device pixels a scene pixel')
+    report_cpu(rounds, ('bare', 'play'), (('play', 'bare'),))
 
 
 def main():
@@ -195,6 +208,7 @@ def main():
         ratio = driver.execute_script('return farvaneTest.ratio()')
         print(f'(the game drew at ratio {ratio:g})')
         report_cpu(rounds)
+        large_screen(driver, browser_pid, f'http://127.0.0.1:{port}/')
     finally:
         driver.quit()
         server.terminate()

@@ -112,6 +112,8 @@ EMSCRIPTEN_KEEPALIVE int farvane_menu(double now, int entry)
 EMSCRIPTEN_KEEPALIVE void farvane_hidden(double now, int hidden) { game->setHidden(now, hidden != 0); }
 
 EMSCRIPTEN_KEEPALIVE int farvane_state() { return menuBits(); }
+// 0: a game of the player's own; 1: watching a recording; 2: the watch is over.
+EMSCRIPTEN_KEEPALIVE int farvane_watch_state() { return game->watchOver() ? 2 : game->watching() ? 1 : 0; }
 
 // The page's real time of the next tick due, or -1 when none is: the page sleeps until an event.
 EMSCRIPTEN_KEEPALIVE double farvane_next_due() { return game->deadline().value_or(-1); }

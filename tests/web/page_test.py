@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """The browser page in headless Chromium: menus, countdown, steering by key and by touch, a lost
-game with its box, a hidden tab, Restart and the high score, the saved recording and Quit; the
-canvas at phone and desktop viewports and device ratios; keys alone; a tap in flight under the
-box; an idle page; a reload with the network cut. The canvas is checked pixel for pixel against
+game with its box, a hidden tab, Restart and the high score, the saved recording, Quit and Play
+again, a watched recording; the canvas at phone and desktop viewports and device ratios; keys
+alone; a tap in flight under the box; the touch controls on a phone; an idle page; the bytes of a
+first visit and of an update, counted at the server; a reload with the network cut. The canvas is checked pixel for pixel against
 `farvane --script S --screenshot --scale R` of the same events, S being the page's own recording
 and R the ratio it draws at (outside 1 to 4, the test build's screenshot_at draws it).
 
@@ -12,6 +13,8 @@ Ends with the line "web: N passed, N failed"; exits 1 when any check failed."""
 import argparse
 import base64
 import contextlib
+import hashlib
+import http.server
 import json
 import os
 import pathlib
@@ -21,6 +24,7 @@ import socket
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 import traceback
 
@@ -37,9 +41,9 @@ CHROMIUM_FLAGS = ['--headless=new', '--no-sandbox', '--disable-gpu', '--disable-
                   '--disable-component-update', '--disable-sync', '--no-first-run', '--window-size=1280,800']
 # Viewports (CSS pixels, touch) the canvas must fit at every device ratio; the game goes on at
 # the last, a phone.
-VIEWPORTS = [(1280, 800, False), (2560, 1440, False), (360, 740, True), (740, 360, True), (844, 390, True),
-             (390, 844, True)]
-RATIOS = [1, 2, 3]
+VIEWPORTS = [(1280, 800, False), (2560, 1440, False), (360, 740, True), (740, 360, True), (768, 1024, True),
+             (844, 390, True), (390, 844, True)]
+RATIOS = [1, 1.25, 2, 3]
 
 
 def chromium_binary():
@@ -183,6 +187,10 @@ class Checks:
         assert lines[-1] == self.page.dump(), f'replay: {lines[-1]}\npage:   {self.page.dump()}'
 
 
+def first_move(script):
+    return next((line for line in script.splitlines() if not line.startswith('#')), '')
+
+
 def free_port():
     with contextlib.closing(socket.socket()) as probe:
         probe.bind(('127.0.0.1', 0))
@@ -255,11 +263,16 @@ def play(page, checks, downloads):
                 left, top, right, bottom, view_width, view_height, over_x, over_y, css_w, css_h, store_w, store_h = fit
                 if left < 0 or top < 0 or right > view_width or bottom > view_height or over_x > 0 or over_y > 0:
                     wrong.append(f'{where}: canvas {fit[:4]} in {fit[4:6]}, overflow {fit[6:8]}')
-                draw = page.hook('ratio()')
-                # The backing store is what the ratio makes, and covers the canvas pixel for pixel.
-                if [store_w, store_h] != [round(441 * draw), round(425 * draw)] or \
-                        abs(css_w * ratio - store_w) > 0.5 or abs(css_h * ratio - store_h) > 0.5:
-                    wrong.append(f'{where}: store {store_w}x{store_h} at {draw}, css {css_w}x{css_h}')
+                draw, shown = page.hook('ratio()'), page.hook('scale()')
+                # The backing store is what the ratio makes and covers the canvas pixel for pixel, or
+                # on a large screen a whole number of times; the canvas starts on a device pixel.
+                whole = shown == draw or (draw == int(draw) and shown % draw == 0)
+                if [store_w, store_h] != [round(441 * draw), round(425 * draw)] or not whole or \
+                        abs(css_w * ratio - round(441 * shown)) > 0.5 or abs(css_h * ratio - round(425 * shown)) > 0.5:
+                    wrong.append(f'{where}: store {store_w}x{store_h} at {draw} shown at {shown}, css {css_w}x{css_h}')
+                # (within what layout's 1/64 CSS pixel can place)
+                if abs(left * ratio - round(left * ratio)) > 0.05 or abs(top * ratio - round(top * ratio)) > 0.05:
+                    wrong.append(f'{where}: the canvas starts at {left * ratio}, {top * ratio} device pixels')
                 checks.same_pixels(f'viewport-{width}x{height}-{ratio}')
         assert not wrong, '\n'.join(wrong)
     checks.run('at every viewport and ratio the whole canvas shows, crisp, and nothing scrolls', viewports)
@@ -293,6 +306,12 @@ def play(page, checks, downloads):
         page.until_box()
         box = driver.find_element(By.ID, 'box')
         assert js('return box.open') and box.find_element(By.ID, 'boxPrompt').text == 'You Lose!'
+        # Told as the box shows, not once it is answered.
+        lost_score.append(page.state('lblScore'))
+        said = page.hook('said()')
+        assert said[-1] == f'Game over. Score {lost_score[0]}', said[-3:]
+        # The region keeps what came before, so news in quick succession is all read.
+        assert js('return [...announce.children].map((line) => line.textContent)')[-2:] == said[-2:]
         assert box.find_element(By.ID, 'boxTitle').text == 'Muahahahaa'
         assert len(box.find_elements(By.TAG_NAME, 'button')) == 1
         # Over the road, in front of it.
@@ -312,7 +331,6 @@ def play(page, checks, downloads):
         at = page.hook('virtualNow()')
         page.advance(50)
         assert page.hook('virtualNow()') == at + 50
-        lost_score.append(page.state('lblScore'))
         assert page.hook('said()')[-1] == f'Game over. Score {lost_score[0]}'
         checks.same_pixels('lost')
     checks.run('a lost game: the box waits for OK over the road, then the game stands', lost_game)
@@ -342,8 +360,7 @@ def play(page, checks, downloads):
     def quit_game():
         page.choose('mnuFile', 'mnuQuit')
         assert not driver.find_element(By.ID, 'scene').is_displayed()
-        assert driver.find_element(By.ID, 'ended').is_displayed()
-        assert 'Reload the page' in driver.find_element(By.ID, 'ended').text
+        assert driver.find_element(By.ID, 'ended').is_displayed() and page.focused() == 'playAgain'
         assert not page.enabled('mnuFile') and not page.enabled('mnuHelp')
         dump = page.dump()
         ActionChains(driver).send_keys(Keys.ARROW_LEFT).perform()
@@ -352,7 +369,16 @@ def play(page, checks, downloads):
         script = page.hook('recording()')
         assert script.endswith('menu mnuQuit\n')
         assert checks.replay(script).splitlines()[-1].startswith('{"end": ')
-    checks.run('Quit leaves only the ended text', quit_game)
+        # Play again: a new game in place, no reload.
+        js('window.sameDocument = true')
+        page.click('playAgain')
+        page.settle()
+        assert js('return window.sameDocument && !scene.hidden && ended.hidden')
+        page.advance(2400)
+        assert page.state('Timer1') and page.state('lblHigh') == ''
+        assert first_move(page.hook('recording()')) == 'menu mnuStart', page.hook('recording()')
+        checks.same_pixels('played-again')
+    checks.run('Quit ends the game at once; Play again plays a new one in place', quit_game)
 
     def watched_recording():
         driver.execute_cdp_cmd('Emulation.clearDeviceMetricsOverride', {})
@@ -362,35 +388,60 @@ def play(page, checks, downloads):
             out.write('menu mnuStart\njump\n')
         refused = subprocess.run([checks.farvane, '--script', 'bad.txt'], capture_output=True, text=True,
                                  cwd=checks.scratch, check=False)
-        picker.send_keys(bad)
+        def pick(path, answer):
+            picker.send_keys(path)
+            for _ in range(100):
+                if js('return ask.open'):
+                    break
+                time.sleep(0.02)
+            assert js('return ask.open'), 'a recording picked during a game was not asked about'
+            page.click(answer)
+        pick(bad, 'askNo')
+        assert first_move(page.hook('recording()')) == 'menu mnuStart'  # the game goes on
+        pick(bad, 'askYes')
         note = driver.find_element(By.ID, 'watchError')
         for _ in range(100):
             if note.text:
                 break
             time.sleep(0.02)
         assert note.text == refused.stderr.strip(), note.text
-        assert js('return scene.hidden')  # nothing shown: the page stays ended
+        assert first_move(page.hook('recording()')) == 'menu mnuStart'  # refused: the game goes on
         path = os.path.join(downloads, 'farvane-recording.txt')  # saved by an earlier check
         with open(path, encoding='utf-8') as saved:
             script = saved.read()
-        picker.send_keys(path)
+        pick(path, 'askYes')
         for _ in range(100):
-            if not js('return scene.hidden'):
+            if page.hook('recording()') == '':
                 break
             time.sleep(0.02)
         assert page.enabled('mnuFile') and not page.enabled('mnuStart') and page.enabled('mnuQuit')
         length = sum(int(line.split()[1]) for line in script.splitlines() if line.startswith('wait '))
-        boxes = 0
-        while page.hook('virtualNow()') < length and boxes < 10:
-            if page.advance(1000) == 'box':
-                boxes += 1
-                driver.find_element(By.ID, 'box').find_element(By.TAG_NAME, 'button').click()
-                page.settle()
-        assert boxes == checks.replay(script).count('"msgbox"'), boxes
+
+        def watch_to_end():
+            boxes = 0
+            while page.hook('virtualNow()') < length and boxes < 10:
+                if page.advance(1000) == 'box':
+                    boxes += 1
+                    driver.find_element(By.ID, 'box').find_element(By.TAG_NAME, 'button').click()
+                    page.settle()
+            return boxes
+        assert watch_to_end() == checks.replay(script).count('"msgbox"')
         ActionChains(driver).send_keys(Keys.ARROW_LEFT).perform()  # the watcher's keys change nothing
         page.advance(500)
         checks.same_pixels('watched', script)
-    checks.run('a recording opened on the page plays to the headless screenshot', watched_recording)
+        # Over: watch again, or play.
+        assert driver.find_element(By.ID, 'watchOver').is_displayed()
+        page.click('watchAgain')
+        assert not driver.find_element(By.ID, 'watchOver').is_displayed() and page.hook('virtualNow()') < length
+        watch_to_end()
+        page.advance(500)
+        page.click('watchPlay')
+        page.settle()
+        page.advance(2400)
+        assert page.state('Timer1') and first_move(page.hook('recording()')) == 'menu mnuStart'
+        assert page.enabled('save')
+    checks.run('a recording picked during a game is asked about, plays to the headless screenshot, '
+               'and can be watched again or left for a game', watched_recording)
 
 
 def keys_alone(page, checks, url):
@@ -407,6 +458,9 @@ def keys_alone(page, checks, url):
         assert page.focused() == 'mnuStart' and page.js('return mnuFile.getAttribute("aria-expanded")') == 'true'
         page.keys(Keys.ENTER)
         assert page.focused() in ('', None) and page.state('lblReady') == ''
+        page.keys(Keys.TAB)  # after a menu, Tab comes to the menu bar first
+        assert page.focused() == 'mnuFile'
+        page.keys(Keys.ESCAPE)
         page.advance(2400)
         assert page.state('Timer1')
         for key, steer in ((Keys.ARROW_LEFT, 25), (Keys.SPACE, 25), (Keys.PAGE_DOWN, 25), (Keys.ARROW_RIGHT, 0)):
@@ -455,7 +509,85 @@ def keys_alone(page, checks, url):
     checks.run('a tap begun before the box shows does not close it', tap_in_flight)
 
 
-def idle_and_offline(page, checks, url, server, site):
+def touch_first(page, checks, url):
+    """On a phone the page's own large controls start, steer, and survive a turn with the box up."""
+    js = page.js
+
+    def rect(element_id):
+        return js('const r = document.getElementById(arguments[0]).getBoundingClientRect();'
+                  'return [r.left, r.top, r.right, r.bottom]', element_id)
+
+    def tap(element_id):
+        page.touch('touchStart', *page.center(element_id))
+        page.touch('touchEnd')
+        page.settle()
+
+    def hints():
+        # (touch, words the hint must have, words it must not)
+        for touch, has, lacks in ((True, 'Tap Start', ('key', 'F10', 'Enter', 'Alt')),
+                                  (False, 'F10, Enter (or File \u2192 Start)', ('Tap',))):
+            page.set_viewport(390, 844, 3, touch)
+            page.load(url)
+            hint = js('return hint.textContent')
+            assert has in hint and not any(word in hint for word in lacks), (touch, hint)
+            assert js('return getComputedStyle(controls).display') == ('flex' if touch else 'none')
+    checks.run('the hint says how to begin in the words of the input in use', hints)
+
+    def phone():
+        page.set_viewport(390, 844, 3, True)
+        page.load(url)
+        for control in ('touchStart', 'padLeft', 'padRight', 'mnuFile', 'mnuHelp'):
+            left, top, right, bottom = rect(control)
+            assert right - left >= 48 and bottom - top >= 48 and 0 <= left and right <= 390 and bottom <= 844, \
+                (control, rect(control))
+        assert js('return touchRestart.hidden')  # until a game has been played
+        tap('touchStart')  # one tap starts a game
+        assert first_move(page.hook('recording()')) == 'menu mnuStart'
+        page.advance(2400)
+        assert page.state('Timer1')
+        for pad, steer in (('padLeft', 25), ('padRight', 0)):
+            tap(pad)
+            assert page.state('Steer') == steer, (pad, page.state('Steer'))
+        # Held, a pad repeats as a held key does.
+        page.touch('touchStart', *page.center('padLeft'))
+        for _ in range(300):
+            if page.hook('recording()').count('key 37') >= 3:
+                break
+            time.sleep(0.02)
+        page.touch('touchEnd')
+        page.settle()
+        script = page.hook('recording()')
+        assert script.count('key 37') >= 3 and 'key 39' in script, script
+        assert js('return hint.textContent').startswith('Hold')
+        assert js('return !touchRestart.hidden && !touchRestart.disabled')
+        # Turned with the box up, the road stays inside the screen.
+        page.until_box()
+        page.set_viewport(844, 390, 3, True)
+        for name in ('scene', 'box'):
+            left, top, right, bottom = rect(name)
+            assert left >= 0 and top >= 0 and right <= 844.5 and bottom <= 390.5, (name, rect(name))
+        tap('boxOk')
+        assert not page.hook('boxOpen()')
+        checks.same_pixels('turned')
+    checks.run('on a phone a large Start starts with one tap, the pads steer, a turn with the box up fits',
+               phone)
+
+    def smallest():
+        page.set_viewport(250, 250, 1, True)
+        page.load(url)
+        unreachable = []
+        for control in ('mnuFile', 'mnuHelp', 'touchStart', 'padLeft', 'padRight', 'hint', 'save', 'watch'):
+            hit = js('const e = document.getElementById(arguments[0]); e.scrollIntoView({block: "nearest"});'
+                     'const r = e.getBoundingClientRect();'
+                     'const at = document.elementFromPoint(r.left + r.width / 2, r.top + r.height / 2);'
+                     'return !!at && (e.contains(at) || at.contains(e))', control)
+            if not hit:
+                unreachable.append(control)
+        assert not unreachable, unreachable
+    checks.run('at 250 x 250 every control can be reached', smallest)
+
+
+def idle_and_offline(page, checks, url, server, site, served):
     """A page with nothing due makes no calls and asks for no frames; after one visit a reload
     with the network cut plays; a new version of the page replaces the kept one."""
     def idle():
@@ -472,10 +604,29 @@ def idle_and_offline(page, checks, url, server, site):
         assert page.hook('timerSet()')  # the countdown is due
     checks.run('an idle page makes no calls and asks for no frames', idle)
 
+    def kept_when_ready(driver):
+        """The files the service worker keeps, once it has taken over."""
+        return driver.execute_async_script(
+            'navigator.serviceWorker.ready.then(() => caches.open("farvane-files")).then((c) => c.keys())'
+            '.then((keys) => arguments[0](keys.map((k) => k.url)))')
+
+    def first_visit():
+        # A browser that has never seen the page: the page and its kept copy cost one download.
+        page.driver.execute_cdp_cmd('Storage.clearDataForOrigin', {'origin': url.split('/index')[0],
+                                                                   'storageTypes': 'all'})
+        page.driver.execute_cdp_cmd('Network.clearBrowserCache', {})
+        page.driver.get('about:blank')
+        served.clear()
+        page.load(url)
+        kept = kept_when_ready(page.driver)
+        assert any('farvane.wasm' in key for key in kept), kept
+        total = sum(size for _, size in served)
+        wasm = [path for path, _ in served if path.endswith('.wasm')]
+        assert total <= 300 * 1024 and len(wasm) == 1, (total, served)
+        print(f'  first visit: {total} bytes in {len(served)} responses')
+    checks.run('a first visit downloads each file once, 300 KB in all', first_visit)
+
     def offline():
-        ready = page.driver.execute_async_script(
-            'navigator.serviceWorker.ready.then(() => caches.keys()).then(arguments[0])')
-        assert len(ready) == 1, ready
         server(False)
         page.load(url)
         page.choose('mnuFile', 'mnuStart')
@@ -484,23 +635,27 @@ def idle_and_offline(page, checks, url, server, site):
     checks.run('after one visit a reload with the network cut plays', offline)
 
     def new_version():
-        # As a build names the kept files after their contents: a changed page, a new name.
-        worker = pathlib.Path(site, 'sw.js')
-        worker.write_text(re.sub(r"'farvane-\w+'", "'farvane-next'", worker.read_text()))
-        with open(os.path.join(site, 'index.html'), 'a', encoding='utf-8') as html:
-            html.write('<!-- next -->\n')
+        # As a build names the kept files after their contents: page.js changed, its sum in sw.js.
+        script, worker = pathlib.Path(site, 'page.js'), pathlib.Path(site, 'sw.js')
+        old_sum = hashlib.sha256(script.read_bytes()).hexdigest()
+        script.write_text(script.read_text() + '// next\n')
+        new_sum = hashlib.sha256(script.read_bytes()).hexdigest()
+        worker.write_text(worker.read_text().replace(old_sum, new_sum))
         server(True)
+        served.clear()
         page.load(url)
-        kept = None
-        for _ in range(100):
-            kept = page.driver.execute_async_script('caches.keys().then(arguments[0])')
-            if kept == ['farvane-next']:
+        kept = []
+        for _ in range(200):
+            kept = page.driver.execute_async_script(
+                'caches.open("farvane-files").then((c) => c.keys()).then((k) => arguments[0](k.map((r) => r.url)))')
+            if any(new_sum in key for key in kept) and not any(old_sum in key for key in kept):
                 break
             time.sleep(0.05)
-        assert kept == ['farvane-next'], kept
-        assert '<!-- next -->' in page.driver.execute_async_script(
-            "caches.open('farvane-next').then((c) => c.match('index.html')).then((r) => r.text()).then(arguments[0])")
-    checks.run('the next visit after a new version keeps its files in place of the old', new_version)
+        assert any(new_sum in key for key in kept) and not any(old_sum in key for key in kept), kept
+        assert not [path for path, _ in served if '.wasm' in path], served
+        assert '// next' in page.driver.execute_async_script(
+            f"caches.match('page.js?sha256={new_sum}').then((r) => r.text()).then(arguments[0])")
+    checks.run('the next visit after a change to page.js fetches that file and no .wasm', new_version)
 
 
 def main():
@@ -515,15 +670,28 @@ def main():
     site = os.path.join(scratch, 'site')  # a copy: the test makes a new version of it
     shutil.copytree(args.site, site)
     servers = []
+    served = []  # (path, bytes of the body) of every response, for the first visit's count
+
+    class Handler(http.server.SimpleHTTPRequestHandler):
+        def __init__(self, *args, **kwargs):
+            super().__init__(*args, directory=site, **kwargs)
+
+        def copyfile(self, source, outputfile):
+            body = source.read()
+            outputfile.write(body)
+            served.append((self.path, len(body)))
+
+        def log_message(self, *args):
+            pass
 
     def server(up):
         """Starts or stops the web server: the network is there or cut."""
         while servers:
-            servers[-1].terminate()
-            servers.pop().wait()
+            servers[-1].shutdown()
+            servers.pop().server_close()
         if up:
-            servers.append(subprocess.Popen([sys.executable, '-m', 'http.server', '--bind', '127.0.0.1', '-d', site,
-                                             str(port)], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+            servers.append(http.server.ThreadingHTTPServer(('127.0.0.1', port), Handler))
+            threading.Thread(target=servers[-1].serve_forever, daemon=True).start()
 
     driver = None
     checks = Checks(None, os.path.abspath(args.farvane), scratch)
@@ -548,7 +716,8 @@ def main():
             time.sleep(0.1)
         play(page, checks, downloads)
         keys_alone(page, checks, url)
-        idle_and_offline(page, checks, url, server, site)
+        touch_first(page, checks, url)
+        idle_and_offline(page, checks, url, server, site, served)
     except Exception:  # noqa: BLE001 - a broken run is one more failure
         checks.failed.append('the run itself')
         traceback.print_exc(file=sys.stdout)
