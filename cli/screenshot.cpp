@@ -1,6 +1,7 @@
 // --screenshot: the shared rasterizer draws the scene, libpng encodes it, written beside the target and renamed over it.
 #include "cli/screenshot.h"
 
+#include <new>
 #include <unistd.h>
 
 #include "files/atomicfile.h"
@@ -25,11 +26,18 @@ bool isPngPath(std::string_view path)
 
 bool saveScreenshot(const Scene& scene, const std::string& path, double ratio)
 {
-    FrameBuffer frame(ratio);
-    rasterize(scene, frame);
-    std::string png;
     std::string reason;
-    if (!encodePng(frame, png, reason) || !writeFileAtomically(path, png, reason)) {
+    bool written = false;
+    try {
+        FrameBuffer frame(ratio);
+        rasterize(scene, frame);
+        std::string png;
+        written = encodePng(frame, png, reason) && writeFileAtomically(path, png, reason);
+    } catch (const std::bad_alloc&) {
+        // Whatever was made is freed on the way out, the temporary file included.
+        reason = "not enough memory";
+    }
+    if (!written) {
         writeAll(STDERR_FILENO, "farvane: cannot write " + path + ": " + reason + "\n");
         return false;
     }
