@@ -7,6 +7,7 @@
 #include "files/atomicfile.h"
 #include "picture/png.h"
 #include "picture/raster.h"
+#include "script/script.h"
 
 namespace farvane {
 
@@ -38,7 +39,7 @@ bool saveScreenshot(const Scene& scene, const std::string& path, double ratio)
         reason = "not enough memory";
     }
     if (!written) {
-        writeAll(STDERR_FILENO, "farvane: cannot write " + path + ": " + reason + "\n");
+        writeAll(STDERR_FILENO, "farvane: cannot write " + printableName(path) + ": " + reason + "\n");
         return false;
     }
     return true;

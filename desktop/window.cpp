@@ -260,7 +260,7 @@ int runWindow(int& argc, char** argv, const std::string& recordPath, std::option
     // system has opened, as Qt ends the program outright when it cannot.
     if (!recordPath.empty()) {
         if (const std::string problem = checkOutputTarget(recordPath); !problem.empty()) {
-            std::cerr << "farvane: cannot write " << recordPath << ": " << problem << "\n";
+            std::cerr << "farvane: cannot write " << printableName(recordPath) << ": " << problem << "\n";
             return 2;
         }
         // A reader of the record that goes away must not kill the game: the write fails instead.

@@ -285,7 +285,8 @@ bool AtomicFile::open(const std::string& target)
         return true;
     }
     targetPath = resolvedTarget(target);
-    // The folder by its real name: a link to it changed later leaves the file open here its target.
+    // The folder by its real name: a link to it pointed elsewhere later does not part the file
+    // open here from its target.
     if (char* real = ::realpath(folderOf(targetPath).c_str(), nullptr)) {
         std::string folderName = real;
         std::free(real);
