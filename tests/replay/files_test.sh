@@ -214,7 +214,7 @@ xserver() {
 table <<'EOF'
 window on a bare X server, four starts|0||xserver 24; for n in 1 2 3 4; do $FARVANE --record r$n.txt 2>/dev/null & started r$n.txt; kill $!; wait $!; test $? = 143 && $FARVANE --script r$n.txt >/dev/null || exit 1; done
 window on an 8-bit display|2|farvane: the display has 8-bit colour|xserver 8; echo old >r.txt; $FARVANE --record r.txt; status=$?; test "$(cat r.txt)" = old && exit $status
-record past the file size limit|143|farvane: cannot write r.txt: File too large; the game goes on unrecorded|xserver 24; $FARVANE --record r.txt 2> >(cat >game.err) & player=$!; xdotool search --sync --onlyvisible --name '^Farvane V1\.33\.7$' windowfocus --sync >/dev/null; xdotool key F10 Return; within "grep -q '^menu mnuStart' r.txt"; prlimit --pid $player --fsize=$(($(wc -c <r.txt) + 3)); within "grep -q 'File too large' game.err"; test "$(tail -c 1 r.txt | od -An -tx1)" = " 0a" && $FARVANE --script r.txt >/dev/null && kill $player; wait $player; status=$?; grep '^farvane:' game.err >&2; exit $status
+record past the file size limit|143|farvane: cannot write r.txt: File too large; the game goes on unrecorded|xserver 24; $FARVANE --record r.txt 2> >(cat >game.err) & player=$!; xdotool search --sync --onlyvisible --name '^Farvane V1\.33\.7$' windowfocus --sync >/dev/null; xdotool key F10 Return; within "grep -q '^menu mnuStart' r.txt"; prlimit --pid $player --fsize=$(($(wc -c <r.txt) + 3)); within "grep -q 'File too large' game.err"; kill $player; wait $player; status=$?; grep '^farvane:' game.err >&2; test "$(tail -c 1 r.txt | od -An -tx1)" = " 0a" && grep -q '^menu mnuStart$' r.txt && $FARVANE --script r.txt >/dev/null && exit $status
 EOF
 
 echo "files: $((checks - failures)) passed, $failures failed"
