@@ -4,6 +4,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,6 +14,7 @@
 #include "files/atomicfile.h"
 #include "farvane/version.h"
 #include "headless/driver.h"
+#include "script/script.h"
 #if defined(FARVANE_DESKTOP)
 #include "desktop/app.h"
 #elif defined(FARVANE_WINDOWS)
@@ -82,7 +84,7 @@ bool outputAllowed(const std::string& path, const std::string& script)
     const std::string problem = farvane::checkOutputTarget(path, script);
     if (problem.empty())
         return true;
-    tell("farvane: cannot write " + (path.empty() ? std::string("\"\"") : path) + ": " + problem + "\n");
+    tell("farvane: cannot write " + (path.empty() ? std::string("\"\"") : farvane::printableName(path)) + ": " + problem + "\n");
     return false;
 }
 
@@ -120,6 +122,11 @@ int main(int argc, char** argv)
     // A reader that goes away fails the write instead of killing the program: a closed pipe then
     // ends it quietly, with status 1.
     std::signal(SIGPIPE, SIG_IGN);
+#endif
+#ifdef SIGXFSZ
+    // Past the file size limit (ulimit -f) a write fails with EFBIG and is told like a full disk,
+    // instead of the signal killing the program with a record cut mid-line.
+    std::signal(SIGXFSZ, SIG_IGN);
 #endif
 
     std::string script;
@@ -184,7 +191,7 @@ int main(int argc, char** argv)
         return 2;
 
     if (haveScreenshot && !farvane::isPngPath(screenshot)) {
-        tell("farvane: cannot write " + screenshot +
+        tell("farvane: cannot write " + farvane::printableName(screenshot) +
              ": a screenshot is written as PNG only; give a file name ending in .png\n");
         return 2;
     }
@@ -210,8 +217,13 @@ int main(int argc, char** argv)
 
     // The replay writes its lines as they come and tells of its own failures.
     farvane::replay::DescriptorSource standardInput(STDIN_FILENO);
-    farvane::replay::Result result = farvane::replay::runScript(script, standardInput, standardOutput, standardError);
-    if (result.exitStatus != 0 || !haveScreenshot || !result.finalScene)
-        return result.exitStatus;
-    return farvane::saveScreenshot(*result.finalScene, screenshot, *scale) ? 0 : 1;
+    try {
+        farvane::replay::Result result = farvane::replay::runScript(script, standardInput, standardOutput, standardError);
+        if (result.exitStatus != 0 || !haveScreenshot || !result.finalScene)
+            return result.exitStatus;
+        return farvane::saveScreenshot(*result.finalScene, screenshot, *scale) ? 0 : 1;
+    } catch (const std::bad_alloc&) {
+        tell("farvane: not enough memory to run " + farvane::printableName(script) + "\n");
+        return 1;
+    }
 }

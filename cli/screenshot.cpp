@@ -2,11 +2,13 @@
 // renamed over it.
 #include "cli/screenshot.h"
 
+#include <new>
 #include <unistd.h>
 
 #include "files/atomicfile.h"
 #include "picture/png.h"
 #include "picture/raster.h"
+#include "script/script.h"
 
 namespace farvane {
 
@@ -26,12 +28,19 @@ bool isPngPath(std::string_view path)
 
 bool saveScreenshot(const Scene& scene, const std::string& path, double ratio)
 {
-    FrameBuffer frame(ratio);
-    rasterize(scene, frame);
-    std::string png;
     std::string reason;
-    if (!encodePng(frame, png, reason) || !writeFileAtomically(path, png, reason)) {
-        writeAll(STDERR_FILENO, "farvane: cannot write " + path + ": " + reason + "\n");
+    bool written = false;
+    try {
+        FrameBuffer frame(ratio);
+        rasterize(scene, frame);
+        std::string png;
+        written = encodePng(frame, png, reason) && writeFileAtomically(path, png, reason);
+    } catch (const std::bad_alloc&) {
+        // Whatever was made is freed on the way out, the temporary file included.
+        reason = "not enough memory";
+    }
+    if (!written) {
+        writeAll(STDERR_FILENO, "farvane: cannot write " + printableName(path) + ": " + reason + "\n");
         return false;
     }
     return true;

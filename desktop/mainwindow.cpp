@@ -74,7 +74,8 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override
     {
-        const qreal ratio = devicePixelRatioF();
+        // 1 to 4, as the start checks: a screen the window moves to later cannot ask for more.
+        const qreal ratio = std::clamp(devicePixelRatioF(), 1.0, 4.0);
         const bool fresh = !frame || frame->devicePixelRatio() != ratio;
         if (fresh) {
             // A new frame (the first, or the screen's ratio changed) is drawn whole, and shown

@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <iostream>
 #include <memory>
+#include <new>
 #include <string>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -26,6 +27,7 @@
 #include "desktop/icon.h"
 #include "desktop/mainwindow.h"
 #include "script/recorder.h"
+#include "script/script.h"
 
 namespace farvane {
 
@@ -60,10 +62,29 @@ bool waylandAnswers(const std::string& display)
     return connected;
 }
 
+// The probe's connection to the X server, kept until Qt has made its own: a server whose last
+// client leaves resets, and would hang up on Qt's connection made a moment later.
+struct XProbe {
+    void* library = nullptr;
+    void* connection = nullptr;
+    void (*disconnect)(void*) = nullptr;
+};
+XProbe xProbe;
+
+void releaseXProbe()
+{
+    if (xProbe.connection != nullptr)
+        xProbe.disconnect(xProbe.connection);
+    if (xProbe.library != nullptr)
+        ::dlclose(xProbe.library);
+    xProbe = {};
+}
+
 // Whether the X server DISPLAY names takes a connection, asked through the same library Qt's
 // X platform uses (loaded only for this question); Qt itself would abort when it does not.
 bool xServerAnswers()
 {
+    releaseXProbe();
     void* library = ::dlopen("libxcb.so.1", RTLD_LAZY | RTLD_LOCAL);
     if (library == nullptr)
         return true; // no way to ask: Qt will tell
@@ -73,14 +94,14 @@ bool xServerAnswers()
     const auto connect = reinterpret_cast<Connect>(::dlsym(library, "xcb_connect"));
     const auto hasError = reinterpret_cast<HasError>(::dlsym(library, "xcb_connection_has_error"));
     const auto disconnect = reinterpret_cast<Disconnect>(::dlsym(library, "xcb_disconnect"));
-    bool answers = true;
-    if (connect != nullptr && hasError != nullptr && disconnect != nullptr) {
-        void* connection = connect(nullptr, nullptr);
-        answers = connection != nullptr && hasError(connection) == 0;
-        if (connection != nullptr)
-            disconnect(connection);
+    if (connect == nullptr || hasError == nullptr || disconnect == nullptr) {
+        ::dlclose(library);
+        return true;
     }
-    ::dlclose(library);
+    xProbe = {library, connect(nullptr, nullptr), disconnect};
+    const bool answers = xProbe.connection != nullptr && hasError(xProbe.connection) == 0;
+    if (!answers)
+        releaseXProbe();
     return answers;
 }
 
@@ -151,6 +172,40 @@ void closeRecordAtExit()
     liveRecorder = nullptr;
 }
 
+// Why the window cannot be drawn on the screens Qt found: "" when it can. The window draws at a
+// device pixel ratio of 1 to 4, as --scale does; a larger one (QT_SCALE_FACTOR=100) would ask for
+// gigabytes, a negative one for nothing Qt can paint.
+std::string screenProblem()
+{
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        const qreal ratio = screen->devicePixelRatio();
+        if (!(ratio >= 1.0 && ratio <= 4.0))
+            return "the screen's device pixel ratio is " + QString::number(ratio).toStdString() +
+                   "; the window draws at 1 to 4, as --scale does (see QT_SCALE_FACTOR)";
+        if (screen->depth() < 16)
+            return "the display has " + std::to_string(screen->depth()) +
+                   "-bit colour; the window needs at least 16 bits a pixel";
+    }
+    return {};
+}
+
+// What an allocation that fails in the window says, made while memory was there. The record
+// holds whole lines up to the last event (each goes to the file whole), so it is closed as it
+// stands and the program ends.
+std::string outOfMemoryMessage;
+
+void onOutOfMemory()
+{
+    std::set_new_handler(nullptr); // a failure while closing throws, and is let go
+    writeAll(STDERR_FILENO, outOfMemoryMessage);
+    try {
+        if (liveRecorder != nullptr)
+            liveRecorder->close();
+    } catch (const std::bad_alloc&) {
+    }
+    std::_Exit(1);
+}
+
 } // namespace
 
 StopSignals::StopSignals(std::function<void(int)> onStop) : stop(std::move(onStop))
@@ -205,7 +260,7 @@ int runWindow(int& argc, char** argv, const std::string& recordPath, std::option
     // system has opened, as Qt ends the program outright when it cannot.
     if (!recordPath.empty()) {
         if (const std::string problem = checkOutputTarget(recordPath); !problem.empty()) {
-            std::cerr << "farvane: cannot write " << recordPath << ": " << problem << "\n";
+            std::cerr << "farvane: cannot write " << printableName(recordPath) << ": " << problem << "\n";
             return 2;
         }
         // A reader of the record that goes away must not kill the game: the write fails instead.
@@ -213,6 +268,11 @@ int runWindow(int& argc, char** argv, const std::string& recordPath, std::option
     }
 
     QApplication app(argc, argv);
+    releaseXProbe(); // Qt has its own connection now
+    if (const std::string problem = screenProblem(); !problem.empty()) {
+        std::cerr << "farvane: " << problem << "\n";
+        return 2;
+    }
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.farvane.farvane"));
     QApplication::setWindowIcon(applicationIcon());
     // From here on a signal asking the program to stop closes the record in an orderly way.
@@ -238,6 +298,9 @@ int runWindow(int& argc, char** argv, const std::string& recordPath, std::option
         }
         liveRecorder = recorder.get();
     }
+    outOfMemoryMessage = "farvane: " + (recordPath.empty() ? std::string("not enough memory; the game ends")
+                                                           : "cannot write " + printableName(recordPath) + ": not enough memory") + "\n";
+    std::set_new_handler(onOutOfMemory);
     std::unique_ptr<MainWindow> made =
         watch ? std::make_unique<MainWindow>(std::move(*watch)) : std::make_unique<MainWindow>(recorder.get());
     MainWindow& window = *made;

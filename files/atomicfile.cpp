@@ -285,6 +285,15 @@ bool AtomicFile::open(const std::string& target)
         return true;
     }
     targetPath = resolvedTarget(target);
+    // The folder by its real name: a link to it pointed elsewhere later does not part the file
+    // open here from its target.
+    if (char* real = ::realpath(folderOf(targetPath).c_str(), nullptr)) {
+        std::string folderName = real;
+        std::free(real);
+        if (folderName.back() != '/')
+            folderName += '/';
+        targetPath = folderName + targetPath.substr(folderPart(targetPath).size());
+    }
     const std::string folder = folderPart(targetPath);
 
     // A short name, whatever the target's length: a target may have the longest name a folder allows.
@@ -306,7 +315,8 @@ bool AtomicFile::open(const std::string& target)
         descriptor = fd;
         temporaryPath = std::move(candidate);
         pid_t holder = 0;
-        lockWhole(fd, holder); // a new file of ours: nobody else holds it
+        if (growing)
+            lockWhole(fd, holder); // a new file of ours: nobody else holds it
         // A file written over keeps its permissions, and its owner and group where this user may
         // give them (the owner only the superuser, who would otherwise take every file over).
         struct stat existing {};
@@ -347,12 +357,14 @@ bool AtomicFile::commit()
         return true;
     }
     // One writer a file: the file now at the target is kept while another game records to it.
-    // Its lock is held until the rename is done, so two games starting at once cannot both pass.
+    // A recording holds its lock until the rename is done, so two starting at once cannot both pass.
     const int old = ::open(targetPath.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (old < 0 && errno != ENOENT)
         return fail(errno);
+    // A file written whole only asks: taking the lock, two screenshots at once could each find
+    // the other's.
     pid_t holder = 0;
-    if (old >= 0 && !lockWhole(old, holder)) {
+    if (old >= 0 && (growing ? !lockWhole(old, holder) : (holder = lockHolder(old)) != 0)) {
         ::close(old);
         abandon();
         reason = recordedBy(holder);

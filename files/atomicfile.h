@@ -26,7 +26,9 @@ std::string checkOutputTarget(const std::string& path, const std::string& script
 // abandoned write removes only the temporary file, and while the temporary file exists SIGINT,
 // SIGTERM and SIGHUP wait, so no signal leaves it behind. A target that is a descriptor of ours
 // (/dev/stdout, /dev/fd/N) is written through it instead, where that descriptor writes.
-// While a file is open it holds a lock naming this process: no other game replaces it.
+// A file that goes on growing after commit() (a recording) holds, while it is open, a lock naming
+// this process: no other game replaces it. A file written whole (a screenshot) holds none, so two
+// of those to one target both succeed, the later one last.
 class AtomicFile {
 public:
     AtomicFile() = default;
@@ -37,6 +39,8 @@ public:
     // Creates the temporary file beside `target` (the target's mode when it exists, otherwise a
     // new file's mode under the umask). On failure returns false and sets error() to the reason.
     bool open(const std::string& target);
+    // Called before open() for a file that is written on after commit(): it then holds the lock.
+    void keepWriting() { growing = true; }
     // Writes every byte, retrying short writes and interruptions. A failure before commit()
     // abandons the write; after it the file stays open for the caller to mend or close.
     bool write(std::string_view bytes);
@@ -71,6 +75,7 @@ private:
     bool isCommitted = false;
     bool through = false;
     bool unsynced = false;
+    bool growing = false;
 #ifndef _WIN32
     bool holding = false;
     sigset_t heldMask{}; // the signal mask before holdSignals()

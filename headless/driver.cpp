@@ -203,17 +203,17 @@ std::optional<ReplayScript> loadScript(const std::string& file, ByteSource& stan
         bool bad = false;
         std::string reason;
         if (!readScript(file, standardInput, *reader, bad, reason)) {
-            err.write("farvane: cannot read " + file + ": " + reason + "\n");
+            err.write("farvane: cannot read " + printableName(file) + ": " + reason + "\n");
             return std::nullopt;
         }
         if (bad) {
-            err.write(file + ":" + std::to_string(reader->error().line) + ": " + reader->error().message + "\n");
+            err.write(printableName(file) + ":" + std::to_string(reader->error().line) + ": " + reader->error().message + "\n");
             return std::nullopt;
         }
         return std::move(reader->script());
     } catch (const std::bad_alloc&) {
         reader.reset();
-        err.write("farvane: cannot read " + file + ": not enough memory to hold the script\n");
+        err.write("farvane: cannot read " + printableName(file) + ": not enough memory to hold the script\n");
         return std::nullopt;
     }
 }

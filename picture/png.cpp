@@ -2,6 +2,7 @@
 #include "picture/png.h"
 
 #include <csetjmp>
+#include <new>
 #include <vector>
 
 #include <png.h>
@@ -18,7 +19,15 @@ struct Sink {
 void appendBytes(png_structp png, png_bytep data, png_size_t length)
 {
     auto* sink = static_cast<Sink*>(png_get_io_ptr(png));
-    sink->bytes->append(reinterpret_cast<const char*>(data), length);
+    // No exception may cross libpng: a failed allocation leaves through its error path instead.
+    bool appended = false;
+    try {
+        sink->bytes->append(reinterpret_cast<const char*>(data), length);
+        appended = true;
+    } catch (const std::bad_alloc&) {
+    }
+    if (!appended)
+        png_error(png, "Out of memory");
 }
 
 void noFlush(png_structp) {}
@@ -68,12 +77,14 @@ bool encodePng(const FrameBuffer& frame, std::string& png, std::string& error)
     png_infop info = writer ? png_create_info_struct(writer) : nullptr;
     if (!writer || !info) {
         png_destroy_write_struct(&writer, nullptr);
-        error = "out of memory for the PNG encoder";
+        error = "not enough memory";
         return false;
     }
     if (setjmp(png_jmpbuf(writer))) {
         png_destroy_write_struct(&writer, &info);
-        error = "cannot encode the PNG: " + sink.message;
+        // libpng says "Out of memory" (or "Insufficient memory") when an allocation fails.
+        error = sink.message.find("emory") != std::string::npos ? "not enough memory"
+                                                                : "cannot encode the PNG: " + sink.message;
         return false;
     }
     png_set_write_fn(writer, &sink, appendBytes, noFlush);

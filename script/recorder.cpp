@@ -5,6 +5,7 @@
 #include <cstring>
 #include <unistd.h>
 
+#include "script/script.h"
 #include "script/scriptwriter.h"
 
 namespace farvane {
@@ -15,15 +16,16 @@ Recorder::Recorder(Lines lines) : lineOut(std::move(lines)), name("the record")
 }
 
 Recorder::Recorder(std::unique_ptr<AtomicFile> atomicFile, std::string path)
-    : file(std::move(atomicFile)), name(std::move(path))
+    : file(std::move(atomicFile)), name(printableName(path))
 {
 }
 
 std::unique_ptr<Recorder> Recorder::openFile(const std::string& path, std::string& error)
 {
     auto file = std::make_unique<AtomicFile>();
+    file->keepWriting();
     if (!file->open(path) || !file->write(std::string(ScriptWriter::heading()) + "\n")) {
-        error = "cannot write " + path + ": " + file->error();
+        error = "cannot write " + printableName(path) + ": " + file->error();
         return nullptr;
     }
     std::unique_ptr<Recorder> recorder(new Recorder(std::move(file), path));

@@ -186,9 +186,42 @@ bool parseCommand(const Words& words, Command& command, std::string& message)
 
 } // namespace
 
-std::string quoted(std::string_view word)
+namespace {
+
+void appendEscaped(std::string& text, unsigned char byte)
 {
     static constexpr char Hex[] = "0123456789abcdef";
+    text += "\\x";
+    text += Hex[byte >> 4];
+    text += Hex[byte & 0xf];
+}
+
+// The length of the well-formed UTF-8 sequence of two to four bytes at the start of `rest`; 0 if none.
+std::size_t utf8Sequence(std::string_view rest)
+{
+    const auto lead = static_cast<unsigned char>(rest[0]);
+    const std::size_t length = lead >= 0xc2 && lead <= 0xdf ? 2 : lead >= 0xe0 && lead <= 0xef ? 3
+                               : lead >= 0xf0 && lead <= 0xf4                                ? 4
+                                                                                              : 0;
+    if (length == 0 || rest.size() < length)
+        return 0;
+    const auto second = static_cast<unsigned char>(rest[1]);
+    // No overlong forms, no surrogates, nothing past U+10FFFF.
+    const unsigned char low = lead == 0xe0 ? 0xa0 : lead == 0xf0 ? 0x90 : 0x80;
+    const unsigned char high = lead == 0xed ? 0x9f : lead == 0xf4 ? 0x8f : 0xbf;
+    if (second < low || second > high)
+        return 0;
+    for (std::size_t i = 2; i < length; ++i) {
+        if ((static_cast<unsigned char>(rest[i]) & 0xc0) != 0x80)
+            return 0;
+    }
+    return length;
+}
+
+} // namespace
+
+std::string quoted(std::string_view word)
+{
     std::string text = "\"";
     for (const char c : word) {
         const auto byte = static_cast<unsigned char>(c);
@@ -196,14 +229,35 @@ std::string quoted(std::string_view word)
             text += '\\';
             text += c;
         } else if (byte < 0x20 || byte >= 0x7f) {
-            text += "\\x";
-            text += Hex[byte >> 4];
-            text += Hex[byte & 0xf];
+            appendEscaped(text, byte);
         } else {
             text += c;
         }
     }
     text += '"';
+    return text;
+}
+
+std::string printableName(std::string_view name)
+{
+    std::string text;
+    while (!name.empty()) {
+        const auto byte = static_cast<unsigned char>(name.front());
+        std::size_t taken = 1;
+        if (byte == '\\')
+            text += "\\\\";
+        else if (byte < 0x20 || byte == 0x7f)
+            appendEscaped(text, byte);
+        else if (byte < 0x80)
+            text += name.front();
+        else if ((taken = utf8Sequence(name)) != 0)
+            text += name.substr(0, taken);
+        else {
+            appendEscaped(text, byte);
+            taken = 1;
+        }
+        name.remove_prefix(taken);
+    }
     return text;
 }
 
@@ -452,6 +506,9 @@ bool ScriptReader::takeLine(std::string_view line, bool hasLineEnd)
     if (!parseLine(line, command, message)) {
         if (message.empty())
             return true; // blank or comment
+        // A file whose lines end in CR alone reads as one long line.
+        if (line.find('\r') != std::string_view::npos)
+            message += " (the line holds a CR: end each line with LF or CR LF, not CR alone)";
         failed = true;
         failure = {lineNumber, std::move(message)};
         return false;

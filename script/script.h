@@ -137,5 +137,8 @@ std::optional<ReplayScript> parseScript(std::string_view text, ScriptError& erro
 
 // The word as it appears in a message: quoted, with unprintable bytes written as \xNN.
 std::string quoted(std::string_view word);
+// A file name as it appears in a message: as it stands, but for control bytes, backslashes and
+// bytes that are not UTF-8, written as in quoted(), so a message stays one line.
+std::string printableName(std::string_view name);
 
 } // namespace farvane

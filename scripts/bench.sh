@@ -12,7 +12,7 @@ scripts/deps.sh bench
 export QT_QPA_PLATFORM=offscreen
 build=build-bench
 
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFARVANE_BENCHMARKS=ON >/dev/null
+cmake --preset bench >/dev/null
 cmake --build "$build" --target core_bench paint_bench replay_bench timingprobe web_tick_bench -j "$(nproc)"
 
 repeat=(--benchmark_repetitions=5 --benchmark_report_aggregates_only=true --benchmark_display_aggregates_only=true)

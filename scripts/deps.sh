@@ -5,8 +5,9 @@ set -euo pipefail
 
 # One list per purpose; a command may also need what another purpose installs (the case below
 # joins them).
-# scripts/run.sh and a plain CMake build: the compiler, Qt, libpng and the labels' font.
-build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev libpng-dev fonts-dejavu-core)
+# scripts/run.sh and a plain CMake build: the compiler, Qt, libpng and the labels' font; make for
+# CMake's default generator, Ninja for the presets.
+build_packages=(cmake make ninja-build g++ pkg-config qt6-base-dev libpng-dev fonts-dejavu-core)
 # scripts/web.sh: the game compiled to WebAssembly, and a web server for the page.
 web_packages=(cmake ninja-build emscripten python3)
 # scripts/package.sh: dpkg-buildflags and dpkg-shlibdeps, file (CPack runs it), lintian.
@@ -45,7 +46,6 @@ for package in "${wanted[@]}"; do
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
-echo "Installing missing Debian packages: ${missing[*]}"
 if [ "$(id -u)" -eq 0 ]; then
   as_root=()
 elif command -v sudo >/dev/null 2>&1; then
@@ -55,6 +55,7 @@ else
   echo "Install them with your package manager and run this again." >&2
   exit 1
 fi
+echo "Installing missing Debian packages: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 # Another program (an update, a second install) may hold a package lock: wait for it, saying so,
 # instead of failing at once. dpkg's lock is waited for by apt itself (DPkg::Lock::Timeout); the

@@ -18,10 +18,8 @@ export CXXFLAGS LDFLAGS
 
 # A fresh configuration each time, so flags of an earlier run never linger in the cache.
 rm -rf "$build"
-# Release with the optimisation level Debian's flags give (-O2), not CMake's -O3.
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE=-DNDEBUG \
-    -DCMAKE_INSTALL_PREFIX=/usr -DCMAKE_STRIP="$PWD/packaging/strip.sh" -DBUILD_TESTING=OFF \
-    -DFARVANE_BENCHMARKS=OFF >/dev/null
+# The preset: Release with the optimisation level Debian's flags give (-O2), not CMake's -O3.
+cmake --preset package >/dev/null
 cmake --build "$build" -j "$(nproc)"
 (cd "$build" && cpack -G DEB)
 

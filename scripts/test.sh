@@ -25,7 +25,12 @@ summaries=()
 # the system's Qt and font libraries is suppressed by name in the file below, nothing more.
 export ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=1:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
-export LSAN_OPTIONS=suppressions=$root/tests/soak/lsan.supp:print_suppressions=0
+# The sanitizers split their options at blanks and colons, so the file goes through a copy at a
+# plain path, whatever the folder this runs from is called.
+lsan_suppressions=$(mktemp)
+trap 'rm -f "$lsan_suppressions"' EXIT
+cp tests/soak/lsan.supp "$lsan_suppressions"
+export LSAN_OPTIONS=suppressions=$lsan_suppressions:print_suppressions=0
 
 # run_build PRESET DIR: configure with the preset (CMakePresets.json), build everything, run CTest.
 run_build() {

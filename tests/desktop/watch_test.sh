@@ -44,19 +44,31 @@ watch_ends_on_the_screenshot() {
   echo "PASS: $name ($boxes boxes)"
 }
 
-# A game played in the window from the keyboard: F10 and Return choose Start, then the arrows
-# steer; a signal ends it, which closes the record where the game stands.
+# Waits up to a minute until the record holds what the awk program $1 looks for (it exits 0).
+recorded() {
+  for _ in $(seq 600); do
+    awk "$1" "$work/window.txt" 2>/dev/null && return 0
+    sleep 0.1
+  done
+  echo "FAIL: the record never showed it:"
+  cat "$work/window.txt"
+  exit 1
+}
+
+# A game played in the window from the keyboard: F10 and Return choose Start, the countdown runs
+# out, then the arrows steer; a signal ends it, which closes the record where the game stands.
+# Each step waits for the record to show the one before.
 "$farvane" --record "$work/window.txt" &
 player=$!
 pids+=("$player")
 xdotool search --sync --onlyvisible --name '^Farvane V1\.33\.7$' windowactivate --sync >/dev/null
-sleep 0.5
+recorded '/^# farvane/ { found = 1 } END { exit !found }'
 xdotool key F10 Return
-sleep 3
+recorded '/^menu mnuStart$/ { on = 1; t = 0; next } on && /^wait / { t += $2 } END { exit !(on && t >= 2450) }'
 xdotool key Left
-sleep 0.4
+recorded '/^key 37 0$/ { found = 1 } END { exit !found }'
 xdotool key Right Right
-sleep 0.7
+recorded '/^key 39 0$/ { n++ } END { exit n < 2 }'
 kill -TERM "$player"
 wait "$player" || true
 grep -q '^menu mnuStart$' "$work/window.txt" && grep -q '^key 39 0$' "$work/window.txt" ||

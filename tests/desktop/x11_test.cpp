@@ -66,7 +66,9 @@ private slots:
                 return;
             poll.stop();
             tookFocus = QTest::qWaitFor([&] { return QGuiApplication::focusWindow() == box->windowHandle(); }, Patience);
-            QTest::qWait(500); // the window manager's frame is on
+            // The window manager's frame is on once Qt knows its size (none at all is no failure).
+            if (!QTest::qWaitFor([&] { return box->frameGeometry() != box->geometry(); }, Patience))
+                qInfo("the window manager put no frame around the box");
             // The whole title in its title bar, for a person to look at.
             const QRect around = box->frameGeometry().adjusted(-24, -24, 24, 24);
             const QString shot = qEnvironmentVariable("FARVANE_BOX_SHOT");

@@ -27,7 +27,7 @@ chmod +x "$work/bin/"*
 # or a path (a glob takes its first match), and the package Debian 12 has it in. Where THING is
 # installed, the package that dpkg says owns it counts instead, so only what a machine lacks is
 # taken from this table. Essential packages (coreutils, gzip, dpkg itself...) are left out.
-build=(cmake=cmake ninja=ninja-build g++=g++ pkg-config=pkgconf /usr/include/png.h=libpng-dev
+build=(cmake=cmake make=make ninja=ninja-build g++=g++ pkg-config=pkgconf /usr/include/png.h=libpng-dev
        '/usr/lib/*/cmake/Qt6Widgets/Qt6WidgetsConfig.cmake=qt6-base-dev'
        /usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf=fonts-dejavu-core)
 web=(cmake=cmake ninja=ninja-build emcmake=emscripten em++=emscripten /usr/bin/python3=python3-minimal)
@@ -91,6 +91,20 @@ check package "${build[@]}" "${package[@]}"
 check test "${build[@]}" "${web[@]}" "${package[@]}" "${test[@]}" "${windows[@]}"
 check bench "${build[@]}" "${web[@]}" "${test[@]}" "${bench[@]}"
 check windows "${windows[@]}"
+
+# Neither root nor sudo: deps.sh says first that it cannot install, and never that it is installing.
+mkdir "$work/bare"
+ln -s "$(command -v bash)" "$(command -v grep)" "$work/bare/"
+cp "$work/bin/dpkg-query" "$work/bare/"
+printf '#!/bin/sh\necho 1000\n' >"$work/bare/id"
+chmod +x "$work/bare/id"
+PATH=$work/bare "$source/scripts/deps.sh" build >"$work/out" 2>&1
+status=$?
+if [ "$status" != 1 ] || ! head -n 1 "$work/out" | grep -q '^These packages are missing and neither root nor sudo' ||
+   grep -q Installing "$work/out"; then
+  echo "FAIL: deps.sh without root or sudo: status $status, $(head -c 300 "$work/out")"
+  failures=$((failures + 1))
+fi
 
 [ "$failures" = 0 ] || { echo "$failures install step(s) missing from scripts/deps.sh" >&2; exit 1; }
 echo "scripts/deps.sh installs what build, web, package, test, bench and windows use"

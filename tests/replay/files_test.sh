@@ -34,7 +34,7 @@ script=$(cat script.txt)
 # is no regular file, an empty name or the script itself is refused before the script runs.
 echo keep > keep.png
 # (no file may grow: the messages leave through a pipe)
-(trap '' XFSZ; ulimit -f 0; exec "$farvane" --script script.txt --screenshot keep.png 2>&1 >/dev/null) | cat >err
+(ulimit -f 0; exec "$farvane" --script script.txt --screenshot keep.png 2>&1 >/dev/null) | cat >err
 check "screenshot on a full disk" 1 "farvane: cannot write keep.png: File too large" "${PIPESTATUS[0]}"
 same "screenshot on a full disk" keep.png keep
 "$farvane" --script script.txt --screenshot /dev/full >out 2>err
@@ -108,9 +108,13 @@ table() {
   done
   rm -rf row
 }
+# within CONDITION: waits up to a minute until the shell condition holds.
+within() { for _ in $(seq 1200); do eval "$1" && return; sleep 0.05; done; return 1; }
 # started FILE: waits until a game has put its record at FILE.
-started() { for _ in $(seq 200); do grep -q '^# farvane' "$1" 2>/dev/null && return; sleep 0.05; done; }
-FARVANE=$farvane
+started() { within "grep -q '^# farvane' '$1' 2>/dev/null"; }
+# Rows name the program unquoted: through a link at a plain path, wherever the build is.
+ln -s "$farvane" "$work/farvane"
+FARVANE=$work/farvane
 # As root, the rows that ask for the user's rights run as nobody.
 own=: as=
 if [ "$(id -u)" -eq 0 ]; then
@@ -130,6 +134,17 @@ EOF
 screenshot over another user's file|2|farvane: cannot write s.png: belongs to another user|echo old >s.png && chmod 666 s.png && $as \$FARVANE --script ../script.txt --screenshot s.png
 EOF
 
+# Limits: past the file size limit or out of memory a write fails, says so and leaves the target
+# as it was; two screenshots to one file both write it; file names print on one line.
+[[ $(ldd "$farvane") == *libasan* ]] || table <<'EOF'
+screenshot out of memory|1|farvane: cannot write s.png: not enough memory|for mb in $(seq 16 8 1024); do prlimit --as=$((mb << 20)) $FARVANE --script ../script.txt >/dev/null 2>&1 && break; done; echo old >s.png; prlimit --as=$(((mb + 4) << 20)) $FARVANE --script ../script.txt --screenshot s.png --scale 4 >/dev/null; status=$?; test "$(cat s.png)" = old && exit $status
+EOF
+table <<'EOF'
+two screenshots to one file at once, ten times|0||$FARVANE --script ../script.txt --screenshot one.png >/dev/null; for n in $(seq 10); do $FARVANE --script ../script.txt --screenshot s.png >/dev/null & $FARVANE --script ../script.txt --screenshot s.png >/dev/null || exit 1; wait $! && cmp one.png s.png || exit 1; done
+script with lines ending in CR alone|2|cr.txt:1: menu: extra argument "100\x0ddump\x0d"; usage: menu ENTRY (the line holds a CR: end each line with LF or CR LF|printf 'menu mnuStart\rwait 100\rdump\r' >cr.txt; $FARVANE --script cr.txt
+script named with a newline and byte 0xff|2|bad\x0a\xff.txt:1: unknown command "jump"|name=$(printf 'bad\n\377.txt'); echo jump >"$name"; $FARVANE --script "$name"
+EOF
+
 # Descriptors: the standard ones as the user left them; a closed pipe ends a replay quietly.
 table <<'EOF'
 screenshot over the script on standard input|2|farvane: cannot write s.png: is the script being run|printf 'dump\n' >s.png; $FARVANE --script - --screenshot s.png <s.png; status=$?; grep -qx dump s.png && exit $status
@@ -142,6 +157,10 @@ if [[ $(unset QT_QPA_PLATFORM; "$farvane" --record r.txt 2>&1) == *'this build h
   [ "$failures" -eq 0 ]
   exit
 fi
+
+# Qt's own word on a missing runtime folder would come before the game's messages.
+export XDG_RUNTIME_DIR=$work/runtime
+mkdir -m 700 "$XDG_RUNTIME_DIR"
 
 # Start-up signals: whenever one comes, the target is untouched or whole and nothing is left;
 # one the game was started to ignore stays ignored.
@@ -161,10 +180,41 @@ record with standard error closed|0||(unset XDG_RUNTIME_DIR; exec $FARVANE --rec
 record to /dev/stdout appended to a log|0||echo log >game.log; $FARVANE --record /dev/stdout >>game.log 2>/dev/null & started game.log; sleep 0.3; kill $!; wait $!; test "$(head -n 1 game.log)" = log && sed 1d game.log >r.txt && $FARVANE --script r.txt >/dev/null
 EOF
 
-# Two writers: a second game keeps off a record in progress; a record whose file goes says so.
+# Two writers: a second game keeps off a record in progress; a record whose file goes says so, one
+# whose folder link is pointed elsewhere goes on in the file it opened.
 table <<'EOF'
 record to a file another game records|2|farvane: cannot write r.txt: another game (process |$FARVANE --record r.txt 2>/dev/null & started r.txt; timeout 10 $FARVANE --record r.txt; status=$?; kill $!; wait $!; $FARVANE --script r.txt >/dev/null && exit $status
+screenshot to a file a game records|2|farvane: cannot write r.png: another game (process |$FARVANE --record r.png 2>/dev/null & started r.png; $FARVANE --script ../script.txt --screenshot r.png; status=$?; kill $!; wait $!; $FARVANE --script r.png >/dev/null && exit $status
+record through a folder link pointed elsewhere|143||mkdir A B; ln -s A L; $FARVANE --record L/r.txt 2>game.err & started L/r.txt; ln -sfn B L; kill $!; wait $!; status=$?; ! grep '^farvane:' game.err >&2 && test ! -e B/r.txt && $FARVANE --script A/r.txt >/dev/null && exit $status
 record whose file is deleted|143|farvane: cannot write r.txt: the file was deleted, moved or replaced|$FARVANE --record r.txt 2>game.err & started r.txt; rm r.txt; for _ in $(seq 60); do grep -q deleted game.err && break; sleep 0.05; done; kill $!; wait $!; status=$?; grep '^farvane:' game.err >&2; exit $status
+EOF
+
+# The window's screen: a pixel ratio past 1 to 4 or a display of fewer than 16 bits a pixel is
+# told before the record's target is touched.
+table <<'EOF'
+window at a pixel ratio of 100|2|farvane: the screen's device pixel ratio is 100; the window draws at 1 to 4|echo old >r.txt; QT_SCALE_FACTOR=100 $FARVANE --record r.txt; status=$?; test "$(cat r.txt)" = old && exit $status
+watch at a negative pixel ratio|2|farvane: the screen's device pixel ratio is -1|echo dump >w.txt; QT_SCALE_FACTOR=-1 FARVANE_WATCH_GRAB=grab.png $FARVANE --watch w.txt; status=$?; test ! -e grab.png && exit $status
+EOF
+
+if ! command -v Xvfb >/dev/null || ! command -v xdotool >/dev/null; then
+  echo "files: $((checks - failures)) passed, $failures failed (no Xvfb or xdotool: no X server tried)"
+  [ "$failures" -eq 0 ]
+  exit
+fi
+# xserver DEPTH: a bare X server of that colour depth for the rest of the row, no other client on it.
+xserver() {
+  Xvfb -displayfd 3 -screen 0 800x600x"$1" -nolisten tcp 3>display 2>/dev/null &
+  xvfb=$!
+  trap 'kill $xvfb; wait $xvfb' EXIT
+  within 'test -s display'
+  export DISPLAY=:$(head -n 1 display) QT_QPA_PLATFORM=xcb
+}
+# The window on an X server: each start connects while the server has no other client; past the
+# file size limit the record is cut back to its last whole line and the game goes on.
+table <<'EOF'
+window on a bare X server, four starts|0||xserver 24; for n in 1 2 3 4; do $FARVANE --record r$n.txt 2>/dev/null & started r$n.txt; kill $!; wait $!; test $? = 143 && $FARVANE --script r$n.txt >/dev/null || exit 1; done
+window on an 8-bit display|2|farvane: the display has 8-bit colour|xserver 8; echo old >r.txt; $FARVANE --record r.txt; status=$?; test "$(cat r.txt)" = old && exit $status
+record past the file size limit|143|farvane: cannot write r.txt: File too large; the game goes on unrecorded|xserver 24; $FARVANE --record r.txt 2> >(cat >game.err) & player=$!; xdotool search --sync --onlyvisible --name '^Farvane V1\.33\.7$' windowfocus --sync >/dev/null; xdotool key F10 Return; within "grep -q '^menu mnuStart' r.txt"; prlimit --pid $player --fsize=$(($(wc -c <r.txt) + 3)); within "grep -q 'File too large' game.err"; kill $player; wait $player; status=$?; grep '^farvane:' game.err >&2; test "$(tail -c 1 r.txt | od -An -tx1)" = " 0a" && grep -q '^menu mnuStart$' r.txt && $FARVANE --script r.txt >/dev/null && exit $status
 EOF
 
 echo "files: $((checks - failures)) passed, $failures failed"

@@ -93,9 +93,30 @@ TEST(ScriptReader, AnEmptyScriptHasNoCommands)
 
 TEST(ScriptReader, ACarriageReturnNotBeforeLfIsPartOfTheWord)
 {
+    const std::string hint = " (the line holds a CR: end each line with LF or CR LF, not CR alone)";
     EXPECT_EQ(failure("dump\rdump\n").message,
-              "unknown command \"dump\\x0ddump\"; expected wait, tick, key, menu, close, close-at-box or dump");
-    EXPECT_EQ(failure("dump\r").message, "unknown command \"dump\\x0d\"; expected wait, tick, key, menu, close, close-at-box or dump");
+              "unknown command \"dump\\x0ddump\"; expected wait, tick, key, menu, close, close-at-box or dump" + hint);
+    EXPECT_EQ(failure("menu mnuStart\rwait 100\rdump\r").message,
+              "menu: extra argument \"100\\x0ddump\\x0d\"; usage: menu ENTRY" + hint);
+    EXPECT_EQ(failure("dump\r").message, "unknown command \"dump\\x0d\"; expected wait, tick, key, menu, close, close-at-box or dump" + hint);
+}
+
+// File names in messages stay on one line and say which bytes they hold; UTF-8 stays readable.
+TEST(ScriptErrors, FileNamesArePrintedWithUnprintableBytesEscaped)
+{
+    const struct {
+        std::string name, shown;
+    } rows[] = {
+        {"plain/game.txt", "plain/game.txt"},
+        {"two\nlines.txt", "two\\x0alines.txt"},
+        {"bad\xff.txt", "bad\\xff.txt"},
+        {"caf\xc3\xa9.txt", "caf\xc3\xa9.txt"},
+        {"cut\xc3", "cut\\xc3"},
+        {"overlong\xc0\xaf", "overlong\\xc0\\xaf"},
+        {"back\\slash\x7f", "back\\\\slash\\x7f"},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(printableName(row.name), row.shown) << quoted(row.name);
 }
 
 TEST(ScriptReader, NamesAreCaseSensitive)
