@@ -34,17 +34,18 @@ public:
             return;
         boxOpen = true;
         changed = true;
+        leaveOut(eventTime);
         // A recorded game closed on this box ends with it: the watch stops on the scene under it.
         const bool lastBox = closeAtBox;
         if (lastBox)
             sceneAtBox.emplace(game);
         // Nothing ticks behind the box, and virtual time stands still while it is up.
         const RealMillis closedAt = showBox(prompt, title);
+        boxOpen = false;
         if (!programEnded) {
-            offset += std::max<RealMillis>(0, closedAt - eventTime);
+            takeBackIn(closedAt);
             eventTime = closedAt;
         }
-        boxOpen = false;
         if (lastBox)
             gameOver = true;
     }
@@ -59,6 +60,22 @@ public:
     }
 
     // --- The clock ---
+    // The time left out is the union of the reasons for it (the box up, the host hidden): the
+    // first reason to begin starts it and the last to end closes it, so no instant counts twice.
+    void leaveOut(RealMillis now)
+    {
+        if (!leftOutSince)
+            leftOutSince = now;
+    }
+
+    void takeBackIn(RealMillis now)
+    {
+        if (!leftOutSince || boxOpen || hiddenSince)
+            return;
+        offset += std::max<RealMillis>(0, now - *leftOutSince);
+        leftOutSince.reset();
+    }
+
     bool stopped() const { return programEnded || gameOver; }
     bool blocked() const { return stopped() || boxOpen || hiddenSince || inEvent; }
 
@@ -211,6 +228,7 @@ public:
     RealMillis eventTime = 0; // real time of the call in progress
     RealMillis nextCheckpoint;
     std::optional<RealMillis> hiddenSince;
+    std::optional<RealMillis> leftOutSince; // real time since which the clock has held, if it holds
     bool boxOpen = false;
     bool inEvent = false;
     bool programEnded = false;
@@ -299,9 +317,10 @@ void MidEnd::setHidden(RealMillis now, bool hide)
     // Ticks due before the host went away run when it is back, at their own virtual times.
     if (hide) {
         impl->hiddenSince = now;
+        impl->leaveOut(now);
     } else {
-        impl->offset += std::max<RealMillis>(0, now - *impl->hiddenSince);
         impl->hiddenSince.reset();
+        impl->takeBackIn(now);
     }
 }
 

@@ -5,13 +5,22 @@
 // Standard C++ only.
 //
 // Real time is a monotonic clock in milliseconds, any origin, as a double (performance.now() on
-// the page; a whole number of ms from QElapsedTimer or GetTickCount64 converts exactly). The
-// virtual clock the game runs on starts at 0 when the form loads and follows real time, less the
-// time it leaves out: a stall, the box being up, the host being hidden.
+// the page; a whole number of ms from QElapsedTimer or the Windows tick count converts exactly).
+// The virtual clock the game runs on starts at 0 when the form loads and is real time less the
+// union of what it leaves out: a stall, the box being up, the host being hidden. An instant that
+// is left out for two reasons at once (the page hidden under the box) is left out once.
+//
+// Only the page calls setHidden(): a browser throttles a hidden tab's timers, so the page holds
+// the clock while its tab is in the background. A desktop window (Qt, Windows) plays on while
+// minimised or covered, as any desktop program does.
 //
 // Every call runs to its end on the host's one thread. The only call back out is the box (ShowBox),
-// which returns once the player has answered it; while it is up the host may call close(), and
-// any other call does nothing.
+// which returns once the player has answered it. While it is up:
+// - advance(), key() and menu() do nothing (key() and menu() return false);
+// - close() ends the program, and the record ends with "close-at-box";
+// - setHidden() takes note, so the time hidden after the box is answered is left out too;
+// - render() and setFrameFormat() draw the scene under the box, for a host that repaints then;
+// - closeRecord() and every query (deadline() is none, boxIsOpen() true) answer as always.
 #pragma once
 
 #include <array>
@@ -56,7 +65,7 @@ class MidEnd {
 public:
     // Shows the lost-game box (one OK button) over the picture of the losing hit (scene() shows
     // it; a host that shows frame() calls render() first), and returns once it is dismissed, with
-    // the real time it was dismissed at. The host may call close() before returning.
+    // the real time it was dismissed at. The host may call close() and setHidden() before returning.
     using ShowBox = std::function<RealMillis(std::string_view prompt, std::string_view title)>;
 
     // A game more than this behind real time has stalled (a suspended machine, a debugger, a
@@ -90,8 +99,8 @@ public:
     // The window's close button: ends the program in any state, also while the box is up (the
     // record then ends with "close-at-box": nothing after the box in that tick runs).
     void close(RealMillis now);
-    // The host went into the background or came back: the clock holds while it is hidden, so the
-    // game never jumps or races when the player returns.
+    // The page's tab went into the background or came back: the clock holds while it is hidden,
+    // so the game never jumps or races when the player returns.
     void setHidden(RealMillis now, bool hidden);
 
     // --- Output. ---

@@ -30,6 +30,8 @@ struct TestHost {
     {
         return [this](std::string_view prompt, std::string_view) {
             boxes.emplace_back(prompt);
+            if (underBox)
+                underBox(game);
             real += boxTakes;
             if (closeAtBox)
                 game.close(real);
@@ -60,6 +62,7 @@ struct TestHost {
     RealMillis real = Loaded;
     RealMillis boxTakes = 0;
     bool closeAtBox = false;
+    std::function<void(MidEnd&)> underBox; // what the host does while the box is up
     std::vector<std::string> boxes;
     StringSink sink;
     MidEnd game;
@@ -183,6 +186,47 @@ TEST(MidEnd, TheBoxHoldsTheClockAndTheRecordEndsAtIt)
             EXPECT_EQ(host.game.deadline(), std::nullopt);
         }
         EXPECT_TRUE(recorded(host).ends_with(row.recordEnds)) << row.what << ":\n" << recorded(host);
+    }
+}
+
+// The clock leaves out the union of the box being up and the host being hidden: an instant
+// under both counts once.
+TEST(MidEnd, TimeLeftOutCountsOnce)
+{
+    const struct {
+        const char* what;
+        std::function<void(MidEnd&)> underBox; // the box is up from 1,050 to 6,050
+        std::optional<RealMillis> shownAgain;
+        RealMillis countdownTick; // real time the tick due at virtual 600 comes
+    } cases[] = {
+        {"the box alone", nullptr, std::nullopt, Loaded + 5600},
+        {"hidden under the box, shown again 5 s after it",
+         [](MidEnd& game) { game.setHidden(Loaded + 100, true); }, Loaded + 10050, Loaded + 10600},
+        {"hidden and shown again under the box",
+         [](MidEnd& game) {
+             game.setHidden(Loaded + 100, true);
+             game.setHidden(Loaded + 2000, false);
+         },
+         std::nullopt, Loaded + 5600},
+    };
+    for (const auto& row : cases) {
+        TestHost host;
+        host.boxTakes = 5000;
+        host.underBox = row.underBox;
+        host.game.form().mnuStart_Click();
+        loseAtTheNextTick(host.game);
+        host.game.form().Timer2.Enabled = true;
+        host.game.formChanged();
+        host.runUntil(Loaded + 50);
+        ASSERT_EQ(host.boxes.size(), 1u) << row.what;
+        if (row.shownAgain) {
+            EXPECT_EQ(host.game.deadline(), std::nullopt) << row.what;
+            host.game.setHidden(*row.shownAgain, false);
+        }
+        EXPECT_EQ(host.game.deadline(), std::optional(row.countdownTick)) << row.what;
+        host.runUntil(row.countdownTick);
+        EXPECT_EQ(host.game.form().CountdownStep, 1) << row.what;
+        EXPECT_EQ(host.game.virtualNow(), 600u) << row.what;
     }
 }
 
