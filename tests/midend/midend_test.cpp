@@ -336,5 +336,25 @@ TEST(MidEnd, AWatchThatRunsOutMidGameAsksForNoMoreCalls)
     EXPECT_EQ(watcher.game.deadline(), std::nullopt);
 }
 
+// A burst of a billion ticks (stray countdown ticks after a lost game) goes in slices: each call
+// returns with the next one due at once, so the window still takes its close button.
+TEST(MidEnd, AWatchedBurstGoesInSlicesAndTheWindowStillCloses)
+{
+    ScriptError error;
+    TestHost watcher(false, parseScript("menu mnuStart\nwait 600\nmenu mnuRestart\nwait 60000\nmenu mnuStart\n"
+                                        "tick Timer2 1000000000\n",
+                                        error));
+    for (int call = 0; call < 100000 && watcher.game.form().CountdownStep < 100; ++call)
+        watcher.game.advance(watcher.real = std::max(watcher.real, watcher.game.deadline().value_or(watcher.real)));
+    ASSERT_EQ(watcher.boxes.size(), 1u);
+    ASSERT_GE(watcher.game.form().CountdownStep, 100);
+    watcher.game.advance(watcher.real);
+    EXPECT_FALSE(watcher.game.watchOver());
+    ASSERT_TRUE(watcher.game.deadline());
+    EXPECT_LE(*watcher.game.deadline(), watcher.real);
+    watcher.game.close(watcher.real);
+    EXPECT_TRUE(watcher.game.ended());
+}
+
 } // namespace
 } // namespace farvane
