@@ -306,6 +306,19 @@ MenuState MidEnd::menuState() const
     return state;
 }
 
+GameStatus MidEnd::status() const
+{
+    const Scene& shown = scene();
+    const auto shields = static_cast<int>(
+        std::count_if(shown.Shieldf.begin(), shown.Shieldf.end(), [](const Line& icon) { return icon.Visible; }));
+    return GameStatus{.score = shown.lblScore.Caption,
+                      .highScore = shown.lblHigh.Caption,
+                      .countdown = shown.lblReady.Caption,
+                      .shieldsLeft = shields,
+                      .gameOver = shields == 0,
+                      .boxUp = impl->boxOpen};
+}
+
 const Scene& MidEnd::scene() const
 {
     return impl->player.scene();

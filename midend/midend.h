@@ -54,6 +54,18 @@ struct MenuState {
     bool operator==(const MenuState&) const = default;
 };
 
+// What a host shows or tells of the game (a screen reader, a title), read off the scene.
+struct GameStatus {
+    std::string score;     // as the road shows it
+    std::string highScore; // "" until a Restart carries a score over
+    std::string countdown; // the word in the road: "Ready", "Set", "Go!", a help text, or ""
+    int shieldsLeft = 3;
+    bool gameOver = false; // the last game was lost: no shield is left
+    bool boxUp = false;
+
+    bool operator==(const GameStatus&) const = default;
+};
+
 // Where a live game's recording goes, if anywhere.
 struct RecordOptions {
     RecordSink* sink = nullptr; // none: nothing is recorded; else it must outlive the mid end
@@ -118,6 +130,8 @@ public:
     // The menus by the one rule: an entry can be chosen when it and its menu are enabled. While
     // watching only File and Quit can; once ended, nothing.
     MenuState menuState() const;
+
+    GameStatus status() const;
 
     // The scene to show: the form's, except after a close on the box, where it stays as the box
     // left it.

@@ -117,15 +117,13 @@ EMSCRIPTEN_KEEPALIVE int farvane_state() { return menuBits(); }
 // The page's real time of the next tick due, or -1 when none is: the page sleeps until an event.
 EMSCRIPTEN_KEEPALIVE double farvane_next_due() { return game->deadline().value_or(-1); }
 
-// What a screen reader hears of: score, high score, countdown word and shields left, one a line.
+// What a screen reader hears of: score, high score, countdown word, shields left and whether the
+// game is over (1 or 0), one a line.
 EMSCRIPTEN_KEEPALIVE const char* farvane_status()
 {
-    const farvane::Veskara& form = game->form();
-    int shields = 0;
-    for (const auto& icon : form.Shieldf)
-        shields += icon.Visible ? 1 : 0;
-    return handOut(form.lblScore.Caption + '\n' + form.lblHigh.Caption + '\n' + form.lblReady.Caption + '\n' +
-                   std::to_string(shields));
+    const farvane::GameStatus status = game->status();
+    return handOut(status.score + '\n' + status.highScore + '\n' + status.countdown + '\n' +
+                   std::to_string(status.shieldsLeft) + '\n' + (status.gameOver ? '1' : '0'));
 }
 
 // The picture's RGBA bytes when it may have changed since the last call, else null.

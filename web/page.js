@@ -207,13 +207,13 @@ function say(text) {
 // Tells what changed that a player watches: the countdown words and texts in the road, the
 // shields left, the high score, the score at each multiple of ScoreEvery, and the end of a game.
 function announceChanges() {
-  const [scoreText, high, ready, shieldsText] = module.UTF8ToString(module._farvane_status()).split('\n');
+  const [scoreText, high, ready, shieldsText, over] = module.UTF8ToString(module._farvane_status()).split('\n');
   const score = Number(scoreText) || 0;
   const shields = Number(shieldsText);
   const news = [];
   if (ready !== heard.ready && ready) news.push(ready);
   if (shields !== heard.shields) {
-    if (shields === 0) news.push(`Game over. Score ${score}`);
+    if (over === '1') news.push(`Game over. Score ${score}`);
     else news.push(`${shields} ${shields === 1 ? 'shield' : 'shields'} left. Score ${score}`);
   } else if (Math.floor(score / ScoreEvery) !== Math.floor(heard.score / ScoreEvery)) {
     news.push(`Score ${score}`);

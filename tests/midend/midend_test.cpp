@@ -248,6 +248,37 @@ TEST(MidEnd, DeadlinesAreTheTicksOwnTimesOrNone)
     EXPECT_EQ(host.game.deadline(), std::nullopt);
 }
 
+TEST(MidEnd, TheStatusIsWhatTheRoadShows)
+{
+    const struct {
+        const char* what;
+        std::function<void(TestHost&)> play;
+        GameStatus status; // score, high score, countdown, shields, game over, box up
+    } cases[] = {
+        {"at start", [](TestHost&) {}, {"0", "", "", 3, false, false}},
+        {"the countdown's first word",
+         [](TestHost& h) {
+             h.game.menu(Loaded, MenuName::mnuStart);
+             h.runUntil(Loaded + 600);
+         },
+         {"0", "", "Ready", 3, false, false}},
+        {"a lost game, its box up",
+         [](TestHost& h) {
+             h.game.menu(Loaded, MenuName::mnuStart);
+             loseAtTheNextTick(h.game);
+             h.underBox = [&h](MidEnd& game) { h.boxes.back() += game.status().boxUp ? " up" : " down"; };
+             h.runUntil(Loaded + 50);
+             EXPECT_EQ(h.boxes, std::vector<std::string>{"You Lose! up"});
+         },
+         {"1", "", "", 0, true, false}},
+    };
+    for (const auto& row : cases) {
+        TestHost host;
+        row.play(host);
+        EXPECT_EQ(host.game.status(), row.status) << row.what;
+    }
+}
+
 TEST(MidEnd, TheMenusFollowOneRule)
 {
     using Entries = std::array<bool, MenuItems.size()>; // Start, Restart, Quit, How, About
