@@ -13,11 +13,7 @@
 #include "files/atomicfile.h"
 #include "farvane/version.h"
 #include "headless/driver.h"
-#if defined(FARVANE_DESKTOP)
-#include "desktop/app.h"
-#elif defined(FARVANE_WINDOWS)
-#include "windows/app.h"
-#endif
+#include "midend/window.h"
 
 namespace {
 

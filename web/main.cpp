@@ -37,17 +37,21 @@ const char* handOut(std::string value)
     return text.c_str();
 }
 
-// Bits 0-4: whether each entry of MenuItems can be chosen now; 5 and 6: the File and Help menus
-// enabled; 7: the game has ended.
+// The menu state as bits, laid out here alone: bit i whether MenuItems[i] (the page's data-entry)
+// can be chosen now, then whether the File and Help menus are enabled and whether the game has ended.
+constexpr int FileMenuBit = static_cast<int>(farvane::MenuItems.size());
+constexpr int HelpMenuBit = FileMenuBit + 1;
+constexpr int EndedBit = HelpMenuBit + 1;
+
 int menuBits()
 {
     const farvane::MenuState state = game->menuState();
     int bits = 0;
     for (std::size_t i = 0; i < state.entries.size(); ++i)
         bits |= state.entries[i] ? 1 << i : 0;
-    bits |= state.fileMenu ? 1 << 5 : 0;
-    bits |= state.helpMenu ? 1 << 6 : 0;
-    bits |= game->ended() ? 1 << 7 : 0;
+    bits |= state.fileMenu ? 1 << FileMenuBit : 0;
+    bits |= state.helpMenu ? 1 << HelpMenuBit : 0;
+    bits |= game->ended() ? 1 << EndedBit : 0;
     return bits;
 }
 
@@ -113,6 +117,11 @@ EMSCRIPTEN_KEEPALIVE int farvane_menu(double now, int entry)
 EMSCRIPTEN_KEEPALIVE void farvane_hidden(double now, int hidden) { game->setHidden(now, hidden != 0); }
 
 EMSCRIPTEN_KEEPALIVE int farvane_state() { return menuBits(); }
+// Which bit of farvane_state tells of the File menu (0), the Help menu (1), the end of the game (2).
+EMSCRIPTEN_KEEPALIVE int farvane_menu_bit(int which)
+{
+    return which == 0 ? FileMenuBit : which == 1 ? HelpMenuBit : EndedBit;
+}
 
 // The page's real time of the next tick due, or -1 when none is: the page sleeps until an event.
 EMSCRIPTEN_KEEPALIVE double farvane_next_due() { return game->deadline().value_or(-1); }

@@ -77,14 +77,17 @@ function dirtyRects() {
 }
 
 let shownState = -1;
+let titleBits = null; // the bits of the File and Help menus and of the end, as the module lays them out
 
+// An entry is greyed by the key it is run by, its data-entry.
 function showMenus(state) {
   if (state === shownState) return;
   shownState = state;
-  entries.forEach((entry, i) => { entry.disabled = !(state & (1 << i)); });
-  fileTitle.disabled = !(state & (1 << 5));
-  helpTitle.disabled = !(state & (1 << 6));
-  if (state & (1 << 7)) endGame();
+  const on = (bit) => (state & (1 << bit)) !== 0;
+  for (const entry of entries) entry.disabled = !on(Number(entry.dataset.entry));
+  fileTitle.disabled = !on(titleBits[0]);
+  helpTitle.disabled = !on(titleBits[1]);
+  if (on(titleBits[2])) endGame();
 }
 
 function refresh() {
@@ -589,6 +592,7 @@ async function start() {
     endedNote.hidden = false;
     throw error;
   }
+  titleBits = [0, 1, 2].map((which) => module._farvane_menu_bit(which));
   layout(false);
   module._farvane_load(now(), ratio);
   refresh();
