@@ -12,7 +12,7 @@
 
 namespace farvane {
 
-class MidEnd::Impl : public ScriptPlayer::Show {
+class MidEnd::Impl final : public ScriptPlayer::Show {
 public:
     using Millis = VirtualClock::Millis;
 

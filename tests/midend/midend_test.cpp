@@ -2,6 +2,7 @@
 // host and the box; the deadlines a host arms; the recording; the menus; watching a recording.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <limits>
 #include <optional>
@@ -310,6 +311,61 @@ TEST(MidEnd, TheMenusFollowOneRule)
     host.game.menu(Loaded, MenuName::mnuStart);
     EXPECT_FALSE(host.game.menu(Loaded + 10, MenuName::mnuAbout));
     EXPECT_TRUE(recorded(host).ends_with("\nmenu mnuStart\n"));
+}
+
+// The picture a host shows: after any run of calls, the frame holds what drawing the scene whole
+// draws, and the rectangles of the last render() are the pixels it touched.
+TEST(MidEnd, TheFrameAlwaysShowsTheSceneAndSaysWhereItChanged)
+{
+    const struct {
+        const char* what;
+        std::function<void(TestHost&)> play;
+        bool renders;   // render() says it drew
+        int dirtyArea;  // device pixels it says it drew then, -1 for some but not all
+        int width;      // the frame's, in device pixels
+    } cases[] = {
+        {"the first render draws it whole", [](TestHost&) {}, true, 441 * 425, 441},
+        {"nothing changed, nothing drawn", [](TestHost& h) { h.game.render(); }, false, 0, 441},
+        {"a steer draws only what moved",
+         [](TestHost& h) {
+             h.game.menu(Loaded, MenuName::mnuStart);
+             h.runUntil(Loaded + 2500);
+             h.game.render();
+             h.game.key(h.real, 37, 0);
+         },
+         true, -1, 441},
+        {"another ratio makes the frame again, drawn whole",
+         [](TestHost& h) {
+             h.game.render();
+             h.game.setFrameFormat(2, PixelOrder::Rgba8888);
+         },
+         true, 882 * 850, 882},
+        {"the same format again changes nothing",
+         [](TestHost& h) {
+             h.game.render();
+             h.game.setFrameFormat(1, PixelOrder::Argb32);
+         },
+         false, 0, 441},
+    };
+    for (const auto& row : cases) {
+        TestHost host;
+        row.play(host);
+        EXPECT_EQ(host.game.render(), row.renders) << row.what;
+        int area = 0;
+        for (const PixelRect& rect : host.game.dirty())
+            area += rect.width * rect.height;
+        if (row.renders && row.dirtyArea >= 0) {
+            EXPECT_EQ(area, row.dirtyArea) << row.what;
+        } else if (row.renders) {
+            EXPECT_TRUE(area > 0 && area < 441 * 425) << row.what << ": " << area;
+        }
+        const FrameBuffer& frame = host.game.frame();
+        FrameBuffer whole(frame.devicePixelRatio(), frame.order());
+        rasterize(host.game.scene(), whole);
+        EXPECT_EQ(frame.width(), row.width) << row.what;
+        EXPECT_TRUE(std::equal(frame.pixels(), frame.pixels() + frame.width() * frame.height(), whole.pixels()))
+            << row.what;
+    }
 }
 
 // A game played live until the box, closed on it; watched, it plays in real time the same way and
