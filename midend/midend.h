@@ -101,7 +101,9 @@ public:
     // --- Input. Each runs the ticks due by `now` first, as a replay interleaves them. ---
 
     // Real time has reached `now`: runs every tick (and while watching, every event) due by then.
-    // Call it at deadline(); calling it at any other time is harmless. May show the box.
+    // Call it at deadline(); calling it at any other time is harmless. May show the box. Its work
+    // is bounded: a watched burst of a billion ticks goes in slices, each call returning with the
+    // deadline at once, so the host takes its own events (a close, a signal) in between.
     void advance(RealMillis now);
     // A key-down: form key code (37 Left, 39 Right, other desktop virtual-key codes) and shift
     // mask (Shift 1, Ctrl 2, Alt 4). False when no event could run (ended, box up, hidden, watching).
