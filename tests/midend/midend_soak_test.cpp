@@ -71,23 +71,11 @@ private:
         return real - start - leftOut;
     }
 
-    void leaveOut(RealMillis from) { stretches.push_back({from, Open}); }
-    void takeBackIn(RealMillis to)
-    {
-        for (Stretch& s : stretches)
-            if (s.to == Open && (s.from != boxFrom || !boxUp)) { // the hidden stretch, not the box's
-                s.to = to;
-                return;
-            }
-    }
-
     RealMillis box()
     {
         ++boxes;
-        boxUp = true;
-        boxFrom = real;
-        leaveOut(real);
-        const std::size_t boxStretch = stretches.size() - 1;
+        const std::size_t boxStretch = stretches.size();
+        stretches.push_back({real, Open});
         // The player takes a while; the page may be hidden and shown meanwhile, or the window closed.
         real += below(3) == 0 ? below(30000) : below(500);
         if (!hidden && below(4) == 0) {
@@ -101,17 +89,18 @@ private:
             game->close(real);
         real += below(3000);
         stretches[boxStretch].to = real;
-        boxUp = false;
         return real;
     }
 
     void setHidden(bool hide)
     {
         game->setHidden(real, hide);
-        if (hide)
-            leaveOut(real);
-        else
-            takeBackIn(real);
+        if (hide) {
+            hiddenStretch = stretches.size();
+            stretches.push_back({real, Open});
+        } else {
+            stretches[hiddenStretch].to = real;
+        }
         hidden = hide;
     }
 
@@ -179,8 +168,7 @@ private:
     RealMillis real = 5000;
     RealMillis start = 0;
     bool hidden = false;
-    bool boxUp = false;
-    RealMillis boxFrom = 0;
+    std::size_t hiddenStretch = 0; // while hidden
     std::vector<Stretch> stretches;
     RealMillis lastVirtual = 0;
     std::unique_ptr<MidEnd> game;
