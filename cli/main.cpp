@@ -14,12 +14,8 @@
 #include "files/atomicfile.h"
 #include "farvane/version.h"
 #include "headless/driver.h"
+#include "midend/window.h"
 #include "script/script.h"
-#if defined(FARVANE_DESKTOP)
-#include "desktop/app.h"
-#elif defined(FARVANE_WINDOWS)
-#include "windows/app.h"
-#endif
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "script/script.h"
+#include "midend/window.h"
 
 
 class QSocketNotifier;
@@ -31,9 +31,5 @@ private:
     std::array<struct sigaction, 3> previous{}; // by HandledSignals, as they were
     std::array<bool, 3> installed{};
 };
-
-// Opens the game window and runs it until the program ends; records to `recordPath` if not empty,
-// or plays `watch` in it, a script read and checked before.
-int runWindow(int& argc, char** argv, const std::string& recordPath, std::optional<ReplayScript> watch = std::nullopt);
 
 } // namespace farvane

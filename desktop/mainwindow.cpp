@@ -1,4 +1,5 @@
-// The game window: hosts the form, drives its timers in real time and hands it keys and menu clicks.
+// The game window: hands the mid end real time, keys, menu clicks and the close button, arms one
+// timer for its next deadline, and shows its picture, menus and box.
 #include "desktop/mainwindow.h"
 
 #include <algorithm>
@@ -30,12 +31,9 @@ namespace farvane {
 
 namespace {
 
-constexpr const char* Caption = "Farvane V1.33.7";
-
 QString menuCaption(const MenuEntry& entry)
 {
-    // A caption is shown as it stands: an '&' would otherwise become an access key.
-    return QString::fromStdString(entry.Caption).replace(QLatin1Char('&'), QLatin1String("&&"));
+    return QString::fromStdString(menuText(entry.Caption));
 }
 
 } // namespace
@@ -173,7 +171,7 @@ MainWindow::MainWindow(ReplayScript script, QWidget* parent)
 MainWindow::MainWindow(QWidget* parent, const std::function<std::unique_ptr<MidEnd>(MidEnd::ShowBox)>& load)
     : QMainWindow(parent), boxes(this), realTime([this] { return sinceLoad.elapsed(); })
 {
-    setWindowTitle(QString::fromLatin1(Caption));
+    setWindowTitle(QString::fromUtf8(FormCaption.data(), static_cast<qsizetype>(FormCaption.size())));
     setWindowIcon(applicationIcon());
     // A fixed frame: the scene is laid out for exactly this client area.
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |

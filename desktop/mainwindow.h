@@ -1,4 +1,5 @@
-// The game window: hosts the form, drives its timers in real time and hands it keys and menu clicks.
+// The game window: hands the mid end real time, keys, menu clicks and the close button, arms one
+// timer for its next deadline, and shows its picture, menus and box.
 #pragma once
 
 #include <array>

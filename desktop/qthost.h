@@ -1,4 +1,5 @@
-// The window's lost-game message box: shown modal by the window's own hand, answered with OK.
+// All the window shows of its own for the mid end: the lost-game message box, shown modal by the
+// window's own hand and answered with OK. The rest of a host's work is the mid end's.
 #pragma once
 
 #include <functional>

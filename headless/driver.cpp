@@ -10,8 +10,7 @@
 
 #include "game/form.h"
 #include "files/atomicfile.h"
-#include "midend/events.h"
-#include "midend/virtualclock.h"
+#include "midend/player.h"
 #include "script/dump.h"
 #include "script/script.h"
 
@@ -44,7 +43,7 @@ public:
         }
         buffer.clear();
     }
-    // Once a write failed the rest is dropped; the run stops at its next command.
+    // Once a write failed the rest is dropped; the run stops soon after.
     bool failed() const { return failure != 0; }
     int error() const { return failure; }
 
@@ -52,35 +51,6 @@ private:
     ByteSink& out;
     std::string buffer;
     int failure = 0;
-};
-
-// Answers every message box OK at once and notes the end of the program. After close-at-box the
-// next box is closed on instead: its line is written, the scene is kept as it stood with the box
-// up, and the program has ended, so nothing the rest of that event does shows anywhere.
-class HeadlessHost : public Host {
-public:
-    HeadlessHost(Output& output, const Veskara*& shownForm) : out(output), form(shownForm) {}
-
-    void MsgBox(std::string_view prompt, std::string_view title) override
-    {
-        if (ended)
-            return;
-        appendMsgBoxLine(out.line(), prompt, title);
-        out.lineDone();
-        if (closeAtBox) {
-            sceneAtBox.emplace(*form);
-            ended = true;
-        }
-    }
-    void End() override { ended = true; }
-
-    bool ended = false;
-    bool closeAtBox = false;
-    std::optional<Scene> sceneAtBox; // the scene when the window was closed on the box
-
-private:
-    Output& out;
-    const Veskara*& form;
 };
 
 // Feeds the reader from `source` in pieces; on a read error returns false with `reason` set.
@@ -126,58 +96,41 @@ bool readScript(const std::string& file, ByteSource& standardInput, ScriptReader
     return read;
 }
 
-class Run {
+// Answers every message box OK at once; writes the box, dump and end lines.
+class Run final : public ScriptPlayer::Show {
 public:
-    explicit Run(Output& output) : out(output), host(output, shownForm), form(host)
-    {
-        shownForm = &form;
-        form.Form_Load();
-        clock.emplace(form);
-    }
+    Run(Output& output, ReplayScript script) : out(output), player(*this, std::move(script)) {}
 
-    // Runs the commands until they run out or the program ends.
-    void commands(const ReplayScript& script, const Output& output)
+    // Plays the script until it runs out, the program ends or the output fails. The player goes
+    // in slices; a signal's default action ends the program between any two of them.
+    void play()
     {
-        for (const Command command : script.commands) {
-            if (output.failed())
-                return;
-            run(command);
-            if (host.ended) {
-                appendEndLine(out.line(), clock->now());
-                out.lineDone();
-                return;
-            }
+        while (!out.failed() && player.play(ScriptPlayer::Forever, ScriptPlayer::Slice * 16)) {
         }
     }
 
     // The scene --screenshot draws: as the box left it when the window was closed on one.
-    Scene finalScene() const { return host.sceneAtBox ? *host.sceneAtBox : Scene(form); }
+    Scene finalScene() const { return player.scene(); }
 
 private:
-    void run(const Command& command)
+    void box(std::string_view prompt, std::string_view title, bool) override
     {
-        switch (command.kind) {
-        case CommandKind::Wait:
-            clock->advanceTo(clock->now() + static_cast<VirtualClock::Millis>(command.amount),
-                             [this] { return !host.ended; });
-            return;
-        case CommandKind::CloseAtBox:
-            host.closeAtBox = true;
-            return;
-        case CommandKind::Dump:
-            appendDumpLine(out.line(), form, clock->now());
-            out.lineDone();
-            return;
-        default:
-            runEvent(form, *clock, host, command, [this] { return !host.ended; });
-        }
+        appendMsgBoxLine(out.line(), prompt, title);
+        out.lineDone();
+    }
+    void dump() override
+    {
+        appendDumpLine(out.line(), player.form(), player.clock().now());
+        out.lineDone();
+    }
+    void ended() override
+    {
+        appendEndLine(out.line(), player.clock().now());
+        out.lineDone();
     }
 
     Output& out;
-    const Veskara* shownForm = nullptr;
-    HeadlessHost host;
-    Veskara form;
-    std::optional<VirtualClock> clock; // made once the form has loaded: the clock starts at 0 then
+    ScriptPlayer player;
 };
 
 } // namespace
@@ -220,13 +173,14 @@ std::optional<ReplayScript> loadScript(const std::string& file, ByteSource& stan
 
 Result runScript(const std::string& file, ByteSource& standardInput, ByteSink& out, ByteSink& err)
 {
-    const std::optional<ReplayScript> script = loadScript(file, standardInput, err);
+    std::optional<ReplayScript> script = loadScript(file, standardInput, err);
     if (!script)
         return Result{2, std::nullopt};
 
     Output output(out);
-    Run run(output);
-    run.commands(*script, output);
+    Run run(output, std::move(*script));
+    script.reset();
+    run.play();
     output.flush();
     if (output.failed()) {
         // A closed pipe ends quietly, as other command-line tools do; any other failure is told.

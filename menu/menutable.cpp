@@ -13,6 +13,17 @@ std::optional<MenuName> menuByName(std::string_view id)
     return std::nullopt;
 }
 
+std::string menuText(std::string_view caption)
+{
+    std::string text;
+    for (const char c : caption) {
+        if (c == '&')
+            text += '&';
+        text += c;
+    }
+    return text;
+}
+
 bool canChoose(const Scene& scene, MenuName name)
 {
     const MenuItem& item = menuItem(name);

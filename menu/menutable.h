@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "game/form.h"
@@ -31,6 +32,9 @@ inline constexpr std::array<MenuItem, 5> MenuItems{{
 
 const MenuItem& menuItem(MenuName name);
 std::optional<MenuName> menuByName(std::string_view id);
+
+// A caption as a menu shows it, as it stands: each '&' doubled, so that none becomes an access key.
+std::string menuText(std::string_view caption);
 
 // The rule: an entry works only when it and its menu are enabled.
 bool canChoose(const Scene& scene, MenuName name);

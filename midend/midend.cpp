@@ -5,76 +5,70 @@
 #include <algorithm>
 #include <cmath>
 
-#include "midend/events.h"
-#include "midend/virtualclock.h"
+#include "midend/player.h"
 #include "picture/scenediff.h"
 #include "script/dump.h"
 #include "script/scriptwriter.h"
 
 namespace farvane {
 
-class MidEnd::Impl : public Host {
+class MidEnd::Impl final : public ScriptPlayer::Show {
 public:
     using Millis = VirtualClock::Millis;
 
     Impl(RealMillis start, ShowBox show, RecordOptions recording, std::optional<ReplayScript> watched)
-        : showBox(std::move(show)), sink(recording.sink), checkpoints(recording.checkpoints), game(*this), clock(game),
-          offset(start), nextCheckpoint(start + CheckpointMs), script(std::move(watched))
+        : showBox(std::move(show)), sink(recording.sink), checkpoints(recording.checkpoints),
+          watching(watched.has_value()), player(*this, std::move(watched)), game(player.form()),
+          clock(player.clock()), offset(start), nextCheckpoint(start + CheckpointMs)
     {
-        game.Form_Load();
-        clock.sync();
-        if (script)
-            at = script->commands.begin();
     }
 
-    // --- Host ---
-    void MsgBox(std::string_view prompt, std::string_view title) override
+    // --- What the player shows ---
+    void box(std::string_view prompt, std::string_view title, bool) override
     {
-        if (programEnded || gameOver || boxOpen)
+        if (programEnded || boxOpen)
             return;
         boxOpen = true;
         changed = true;
-        // A recorded game closed on this box ends with it: the watch stops on the scene under it.
-        const bool lastBox = closeAtBox;
-        if (lastBox)
-            sceneAtBox.emplace(game);
-        // Nothing ticks behind the box, and virtual time stands still while it is up.
+        leaveOut(eventTime);
+        // Nothing ticks behind the box, and virtual time stands still while it is up. A recorded
+        // game closed on this box ends with it: the watch stops on the scene under it.
         const RealMillis closedAt = showBox(prompt, title);
+        boxOpen = false;
         if (!programEnded) {
-            offset += std::max<RealMillis>(0, closedAt - eventTime);
+            takeBackIn(closedAt);
             eventTime = closedAt;
         }
-        boxOpen = false;
-        if (lastBox)
-            gameOver = true;
     }
 
-    void End() override
+    void ticked() override { changed = true; }
+
+    void ended() override
     {
         // A watched game's end is the end of the watch, not of the program.
-        if (script)
-            gameOver = true;
-        else
+        if (!watching)
             endProgram();
     }
 
     // --- The clock ---
-    bool stopped() const { return programEnded || gameOver; }
-    bool blocked() const { return stopped() || boxOpen || hiddenSince || inEvent; }
-
-    // The virtual time the next tick or watched event falls due, if any.
-    std::optional<Millis> nextDue() const
+    // The time left out is the union of the reasons for it (the box up, the host hidden): the
+    // first reason to begin starts it and the last to end closes it, so no instant counts twice.
+    void leaveOut(RealMillis now)
     {
-        std::optional<Millis> due = clock.nextDue();
-        if (script && at != script->commands.end()) {
-            const Command command = *at;
-            const Millis when = command.kind == CommandKind::Wait
-                                    ? waitEnd.value_or(clock.now() + static_cast<Millis>(command.amount))
-                                    : clock.now();
-            due = due ? std::min(*due, when) : when;
-        }
-        return due;
+        if (!leftOutSince)
+            leftOutSince = now;
     }
+
+    void takeBackIn(RealMillis now)
+    {
+        if (!leftOutSince || boxOpen || hiddenSince)
+            return;
+        offset += std::max<RealMillis>(0, now - *leftOutSince);
+        leftOutSince.reset();
+    }
+
+    bool stopped() const { return programEnded || player.ended(); }
+    bool blocked() const { return stopped() || boxOpen || hiddenSince || inEvent; }
 
     void runDue(RealMillis now)
     {
@@ -86,44 +80,16 @@ public:
         Millis until = std::max<Millis>(clock.now(), reached);
         // After a stall play resumes where it stood instead of racing through every tick it
         // missed; the virtual clock, and so a record, stays exact.
-        if (const std::optional<Millis> due = nextDue(); due && until > *due + static_cast<Millis>(StallMs)) {
+        if (const std::optional<Millis> due = player.nextDue(); due && until > *due + static_cast<Millis>(StallMs)) {
             offset += static_cast<RealMillis>(until - *due);
             until = *due;
         }
         inEvent = true;
-        if (script)
-            playUntil(until);
-        else
-            clock.advanceTo(until, [this] { return ticked(); });
+        // A long burst goes in slices: the host calls again at once, with its own events between.
+        player.play(until);
         inEvent = false;
-    }
-
-    bool ticked()
-    {
-        changed = true;
-        return !stopped();
-    }
-
-    // Watching: the script's events up to virtual time `until`, each at its own time.
-    void playUntil(Millis until)
-    {
-        while (!stopped() && at != script->commands.end()) {
-            const Command command = *at;
-            if (command.kind == CommandKind::Wait) {
-                if (!waitEnd)
-                    waitEnd = clock.now() + static_cast<Millis>(command.amount);
-                clock.advanceTo(std::min(*waitEnd, until), [this] { return ticked(); });
-                if (stopped() || *waitEnd > until)
-                    return;
-                waitEnd.reset();
-            } else if (command.kind == CommandKind::CloseAtBox) {
-                closeAtBox = true;
-            } else {
-                runEvent(game, clock, *this, command, [this] { return !stopped(); });
-                changed = true;
-            }
-            ++at;
-        }
+        if (watching)
+            changed = true; // a key or menu choice of the script may have run
     }
 
     void checkpoint(RealMillis now)
@@ -140,7 +106,7 @@ public:
     // --- Events ---
     bool beginEvent(RealMillis now)
     {
-        if (blocked() || script)
+        if (blocked() || watching)
             return false;
         // Ticks and events interleave as in a replay: the ticks due by now run first.
         runDue(now);
@@ -194,7 +160,7 @@ public:
         if (programEnded)
             return;
         if (boxOpen)
-            sceneAtBox.emplace(game);
+            player.endAtBox();
         closeRecord();
         programEnded = true;
         changed = true;
@@ -205,23 +171,18 @@ public:
     bool checkpoints;
     ScriptWriter writer;
     bool recordClosed = false;
-    Veskara game;
-    VirtualClock clock;
+    bool watching;
+    ScriptPlayer player;
+    Veskara& game;
+    VirtualClock& clock;
     RealMillis offset;        // real time the virtual clock leaves out: the start, stalls, boxes, hiding
     RealMillis eventTime = 0; // real time of the call in progress
     RealMillis nextCheckpoint;
     std::optional<RealMillis> hiddenSince;
+    std::optional<RealMillis> leftOutSince; // real time since which the clock has held, if it holds
     bool boxOpen = false;
     bool inEvent = false;
     bool programEnded = false;
-    std::optional<Scene> sceneAtBox; // the scene shown when the game stopped on its box
-
-    // Watching.
-    std::optional<ReplayScript> script;
-    CommandList::const_iterator at; // the next command to run
-    std::optional<Millis> waitEnd; // the end of the wait in progress
-    bool closeAtBox = false;       // the next box is the recorded game's last
-    bool gameOver = false;         // the recorded game has ended
 
     // The picture.
     std::optional<FrameBuffer> picture;
@@ -256,16 +217,16 @@ bool MidEnd::key(RealMillis now, std::int16_t code, std::int16_t shift)
 {
     if (!impl->beginEvent(now))
         return false;
-    impl->record(Command{.kind = CommandKind::Key, .amount = code, .shift = shift});
-    std::int16_t keyCode = code;
-    impl->game.Form_KeyDown(keyCode, shift);
+    const Command command{.kind = CommandKind::Key, .amount = code, .shift = shift};
+    impl->record(command);
+    impl->player.run(command);
     impl->endEvent(now);
     return true;
 }
 
 bool MidEnd::menu(RealMillis now, MenuName entry)
 {
-    if (impl->script && entry == MenuName::mnuQuit && !impl->programEnded && !impl->boxOpen) {
+    if (impl->watching && entry == MenuName::mnuQuit && !impl->programEnded && !impl->boxOpen) {
         impl->programEnded = true;
         return true;
     }
@@ -274,8 +235,9 @@ bool MidEnd::menu(RealMillis now, MenuName entry)
     // The ticks due before the choice may just have greyed the entry.
     const bool runs = canChoose(impl->game, entry);
     if (runs) {
-        impl->record(Command{.kind = CommandKind::Menu, .menu = entry});
-        choose(impl->game, entry);
+        const Command command{.kind = CommandKind::Menu, .menu = entry};
+        impl->record(command);
+        impl->player.run(command);
     }
     impl->endEvent(now);
     return runs;
@@ -287,7 +249,7 @@ void MidEnd::close(RealMillis)
     // it: every tick due by then has run, so a replay of the record stops in the same state.
     if (impl->programEnded)
         return;
-    if (!impl->boxOpen && !impl->script)
+    if (!impl->boxOpen && !impl->watching)
         impl->record(Command{.kind = CommandKind::Close});
     impl->endProgram();
 }
@@ -299,9 +261,10 @@ void MidEnd::setHidden(RealMillis now, bool hide)
     // Ticks due before the host went away run when it is back, at their own virtual times.
     if (hide) {
         impl->hiddenSince = now;
+        impl->leaveOut(now);
     } else {
-        impl->offset += std::max<RealMillis>(0, now - *impl->hiddenSince);
         impl->hiddenSince.reset();
+        impl->takeBackIn(now);
     }
 }
 
@@ -310,7 +273,7 @@ std::optional<RealMillis> MidEnd::deadline() const
     // A watch that is over stops the clock, also with a timer still on.
     if (impl->stopped() || impl->boxOpen || impl->hiddenSince || watchOver())
         return std::nullopt;
-    const std::optional<VirtualClock::Millis> due = impl->nextDue();
+    const std::optional<VirtualClock::Millis> due = impl->player.nextDue();
     if (!due)
         return std::nullopt;
     // The tick's own deadline, not an interval from now, so ticks never drift.
@@ -321,11 +284,8 @@ std::optional<RealMillis> MidEnd::deadline() const
 }
 
 bool MidEnd::ended() const { return impl->programEnded; }
-bool MidEnd::watching() const { return impl->script.has_value(); }
-bool MidEnd::watchOver() const
-{
-    return impl->script && (impl->gameOver || impl->at == impl->script->commands.end());
-}
+bool MidEnd::watching() const { return impl->watching; }
+bool MidEnd::watchOver() const { return impl->watching && impl->player.scriptOver(); }
 bool MidEnd::boxIsOpen() const { return impl->boxOpen; }
 bool MidEnd::hidden() const { return impl->hiddenSince.has_value(); }
 
@@ -334,7 +294,7 @@ MenuState MidEnd::menuState() const
     MenuState state;
     if (impl->programEnded)
         return state;
-    if (impl->script) {
+    if (impl->watching) {
         state.fileMenu = true;
         state.entries[static_cast<std::size_t>(MenuName::mnuQuit)] = true;
         return state;
@@ -346,11 +306,22 @@ MenuState MidEnd::menuState() const
     return state;
 }
 
+GameStatus MidEnd::status() const
+{
+    const Scene& shown = scene();
+    const auto shields = static_cast<int>(
+        std::count_if(shown.Shieldf.begin(), shown.Shieldf.end(), [](const Line& icon) { return icon.Visible; }));
+    return GameStatus{.score = shown.lblScore.Caption,
+                      .highScore = shown.lblHigh.Caption,
+                      .countdown = shown.lblReady.Caption,
+                      .shieldsLeft = shields,
+                      .gameOver = shields == 0,
+                      .boxUp = impl->boxOpen};
+}
+
 const Scene& MidEnd::scene() const
 {
-    if (impl->sceneAtBox)
-        return *impl->sceneAtBox;
-    return impl->game;
+    return impl->player.scene();
 }
 
 bool MidEnd::render()

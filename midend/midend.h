@@ -5,13 +5,22 @@
 // Standard C++ only.
 //
 // Real time is a monotonic clock in milliseconds, any origin, as a double (performance.now() on
-// the page; a whole number of ms from QElapsedTimer or GetTickCount64 converts exactly). The
-// virtual clock the game runs on starts at 0 when the form loads and follows real time, less the
-// time it leaves out: a stall, the box being up, the host being hidden.
+// the page; a whole number of ms from QElapsedTimer or the Windows tick count converts exactly).
+// The virtual clock the game runs on starts at 0 when the form loads and is real time less the
+// union of what it leaves out: a stall, the box being up, the host being hidden. An instant that
+// is left out for two reasons at once (the page hidden under the box) is left out once.
+//
+// Only the page calls setHidden(): a browser throttles a hidden tab's timers, so the page holds
+// the clock while its tab is in the background. A desktop window (Qt, Windows) plays on while
+// minimised or covered, as any desktop program does.
 //
 // Every call runs to its end on the host's one thread. The only call back out is the box (ShowBox),
-// which returns once the player has answered it; while it is up the host may call close(), and
-// any other call does nothing.
+// which returns once the player has answered it. While it is up:
+// - advance(), key() and menu() do nothing (key() and menu() return false);
+// - close() ends the program, and the record ends with "close-at-box";
+// - setHidden() takes note, so the time hidden after the box is answered is left out too;
+// - render() and setFrameFormat() draw the scene under the box, for a host that repaints then;
+// - closeRecord() and every query (deadline() is none, boxIsOpen() true) answer as always.
 #pragma once
 
 #include <array>
@@ -45,6 +54,18 @@ struct MenuState {
     bool operator==(const MenuState&) const = default;
 };
 
+// What a host shows or tells of the game (a screen reader, a title), read off the scene.
+struct GameStatus {
+    std::string score;     // as the road shows it
+    std::string highScore; // "" until a Restart carries a score over
+    std::string countdown; // the word in the road: "Ready", "Set", "Go!", a help text, or ""
+    int shieldsLeft = 3;
+    bool gameOver = false; // the last game was lost: no shield is left
+    bool boxUp = false;
+
+    bool operator==(const GameStatus&) const = default;
+};
+
 // Where a live game's recording goes, if anywhere.
 struct RecordOptions {
     RecordSink* sink = nullptr; // none: nothing is recorded; else it must outlive the mid end
@@ -56,7 +77,7 @@ class MidEnd {
 public:
     // Shows the lost-game box (one OK button) over the picture of the losing hit (scene() shows
     // it; a host that shows frame() calls render() first), and returns once it is dismissed, with
-    // the real time it was dismissed at. The host may call close() before returning.
+    // the real time it was dismissed at. The host may call close() and setHidden() before returning.
     using ShowBox = std::function<RealMillis(std::string_view prompt, std::string_view title)>;
 
     // A game more than this behind real time has stalled (a suspended machine, a debugger, a
@@ -80,7 +101,9 @@ public:
     // --- Input. Each runs the ticks due by `now` first, as a replay interleaves them. ---
 
     // Real time has reached `now`: runs every tick (and while watching, every event) due by then.
-    // Call it at deadline(); calling it at any other time is harmless. May show the box.
+    // Call it at deadline(); calling it at any other time is harmless. May show the box. Its work
+    // is bounded: a watched burst of a billion ticks goes in slices, each call returning with the
+    // deadline at once, so the host takes its own events (a close, a signal) in between.
     void advance(RealMillis now);
     // A key-down: form key code (37 Left, 39 Right, other desktop virtual-key codes) and shift
     // mask (Shift 1, Ctrl 2, Alt 4). False when no event could run (ended, box up, hidden, watching).
@@ -90,8 +113,8 @@ public:
     // The window's close button: ends the program in any state, also while the box is up (the
     // record then ends with "close-at-box": nothing after the box in that tick runs).
     void close(RealMillis now);
-    // The host went into the background or came back: the clock holds while it is hidden, so the
-    // game never jumps or races when the player returns.
+    // The page's tab went into the background or came back: the clock holds while it is hidden,
+    // so the game never jumps or races when the player returns.
     void setHidden(RealMillis now, bool hidden);
 
     // --- Output. ---
@@ -109,6 +132,8 @@ public:
     // The menus by the one rule: an entry can be chosen when it and its menu are enabled. While
     // watching only File and Quit can; once ended, nothing.
     MenuState menuState() const;
+
+    GameStatus status() const;
 
     // The scene to show: the form's, except after a close on the box, where it stays as the box
     // left it.

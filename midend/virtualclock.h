@@ -1,4 +1,5 @@
-// The timers' schedule on a clock of whole milliseconds, shared by the window and the replay.
+// The timers' schedule on a clock of whole milliseconds: the script player runs the form on it,
+// for the mid end, the headless replay and the soak alike.
 #pragma once
 
 #include <array>

@@ -2,10 +2,14 @@
 #pragma once
 
 #include <array>
+#include <string_view>
 
 #include "playfield/element.h"
 
 namespace farvane {
+
+// The form's own Caption: the title of its window, in every host.
+inline constexpr std::string_view FormCaption = "Farvane V1.33.7";
 
 struct Scene {
     Scene(); // builds the layout as the window first shows it (layout.cpp)

@@ -30,18 +30,18 @@ export function forgetHeard() {
 
 // What the player watches, as the module reports it.
 function readStatus() {
-  const [score, high, ready, shields] = game.module.UTF8ToString(game.module._farvane_status()).split('\n');
-  return { score: Number(score) || 0, high, ready, shields: Number(shields) };
+  const [score, high, ready, shields, over] = game.module.UTF8ToString(game.module._farvane_status()).split('\n');
+  return { score: Number(score) || 0, high, ready, shields: Number(shields), over: over === '1' };
 }
 
 // Tells what changed that a player watches: the countdown words and texts in the road, the
 // shields left, the high score, the score at each multiple of ScoreEvery, and the end of a game.
 export function announceChanges() {
-  const { score, high, ready, shields } = readStatus();
+  const { score, high, ready, shields, over } = readStatus();
   const news = [];
   if (ready !== heard.ready && ready) news.push(ready);
   if (shields !== heard.shields) {
-    if (shields === 0) news.push(`Game over. Score ${score}`);
+    if (over) news.push(`Game over. Score ${score}`);
     else news.push(`${shields} ${shields === 1 ? 'shield' : 'shields'} left. Score ${score}`);
   } else if (Math.floor(score / ScoreEvery) !== Math.floor(heard.score / ScoreEvery)) {
     news.push(`Score ${score}`);

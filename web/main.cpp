@@ -36,17 +36,21 @@ const char* handOut(std::string value)
     return text.c_str();
 }
 
-// Bits 0-4: whether each entry of MenuItems can be chosen now; 5 and 6: the File and Help menus
-// enabled; 7: the game has ended.
+// The menu state as bits, laid out here alone: bit i whether MenuItems[i] (the page's data-entry)
+// can be chosen now, then whether the File and Help menus are enabled and whether the game has ended.
+constexpr int FileMenuBit = static_cast<int>(farvane::MenuItems.size());
+constexpr int HelpMenuBit = FileMenuBit + 1;
+constexpr int EndedBit = HelpMenuBit + 1;
+
 int menuBits()
 {
     const farvane::MenuState state = game->menuState();
     int bits = 0;
     for (std::size_t i = 0; i < state.entries.size(); ++i)
         bits |= state.entries[i] ? 1 << i : 0;
-    bits |= state.fileMenu ? 1 << 5 : 0;
-    bits |= state.helpMenu ? 1 << 6 : 0;
-    bits |= game->ended() ? 1 << 7 : 0;
+    bits |= state.fileMenu ? 1 << FileMenuBit : 0;
+    bits |= state.helpMenu ? 1 << HelpMenuBit : 0;
+    bits |= game->ended() ? 1 << EndedBit : 0;
     return bits;
 }
 
@@ -114,19 +118,22 @@ EMSCRIPTEN_KEEPALIVE void farvane_hidden(double now, int hidden) { game->setHidd
 EMSCRIPTEN_KEEPALIVE int farvane_state() { return menuBits(); }
 // 0: a game of the player's own; 1: watching a recording; 2: the watch is over.
 EMSCRIPTEN_KEEPALIVE int farvane_watch_state() { return game->watchOver() ? 2 : game->watching() ? 1 : 0; }
+// Which bit of farvane_state tells of the File menu (0), the Help menu (1), the end of the game (2).
+EMSCRIPTEN_KEEPALIVE int farvane_menu_bit(int which)
+{
+    return which == 0 ? FileMenuBit : which == 1 ? HelpMenuBit : EndedBit;
+}
 
 // The page's real time of the next tick due, or -1 when none is: the page sleeps until an event.
 EMSCRIPTEN_KEEPALIVE double farvane_next_due() { return game->deadline().value_or(-1); }
 
-// What a screen reader hears of: score, high score, countdown word and shields left, one a line.
+// What a screen reader hears of: score, high score, countdown word, shields left and whether the
+// game is over (1 or 0), one a line.
 EMSCRIPTEN_KEEPALIVE const char* farvane_status()
 {
-    const farvane::Veskara& form = game->form();
-    int shields = 0;
-    for (const auto& icon : form.Shieldf)
-        shields += icon.Visible ? 1 : 0;
-    return handOut(form.lblScore.Caption + '\n' + form.lblHigh.Caption + '\n' + form.lblReady.Caption + '\n' +
-                   std::to_string(shields));
+    const farvane::GameStatus status = game->status();
+    return handOut(status.score + '\n' + status.highScore + '\n' + status.countdown + '\n' +
+                   std::to_string(status.shieldsLeft) + '\n' + (status.gameOver ? '1' : '0'));
 }
 
 // The picture's RGBA bytes when it may have changed since the last call, else null.

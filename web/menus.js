@@ -1,5 +1,5 @@
 // The menu bar: File and Help, worked by pointer or by keys as a desktop window's are.
-import { now, run, endGame } from './game.js';
+import { game, now, run, endGame } from './game.js';
 
 const menus = [...document.querySelectorAll('.menu')];
 export const entries = [...document.querySelectorAll('[data-entry]')];
@@ -11,15 +11,18 @@ const titleOf = (menu) => menu.querySelector('.title');
 const entriesOf = (menu) => menu.querySelector('.entries');
 
 let shownState = -1;
+let titleBits = null; // the bits of the File and Help menus and of the end, as the module lays them out
 
-// The module's menu bits: bits 0-4 each entry, 5 and 6 the File and Help menus, 7 the game ended.
+// The module's menu bits: an entry is greyed by the key it is run by, its data-entry.
 export function showMenus(state) {
   if (state === shownState) return;
   shownState = state;
-  entries.forEach((entry, i) => { entry.disabled = !(state & (1 << i)); });
-  fileTitle.disabled = !(state & (1 << 5));
-  helpTitle.disabled = !(state & (1 << 6));
-  if (state & (1 << 7)) endGame();
+  titleBits ??= [0, 1, 2].map((which) => game.module._farvane_menu_bit(which));
+  const on = (bit) => (state & (1 << bit)) !== 0;
+  for (const entry of entries) entry.disabled = !on(Number(entry.dataset.entry));
+  fileTitle.disabled = !on(titleBits[0]);
+  helpTitle.disabled = !on(titleBits[1]);
+  if (on(titleBits[2])) endGame();
 }
 
 // The next showMenus shows the module's state, whatever the page showed before.

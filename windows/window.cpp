@@ -1,7 +1,7 @@
 // The Windows host: one Win32 window over the mid end. It maps the keyboard and the menu bar onto
 // the game, waits for the mid end's next deadline with millisecond precision, copies the pixels the
 // shared rasterizer drew to the screen and shows the lost-game box as a MessageBox.
-#include "windows/app.h"
+#include "midend/window.h"
 
 #include <algorithm>
 #include <cmath>
@@ -26,7 +26,6 @@ namespace farvane {
 namespace {
 
 constexpr wchar_t WindowClass[] = L"FarvaneWindow";
-constexpr wchar_t Caption[] = L"Farvane V1.33.7";
 constexpr UINT StopMessage = WM_APP + 1;  // wParam: the exit status to end with
 constexpr UINT_PTR ModalTimer = 1;        // ticks while a menu or a move holds the message loop
 constexpr UINT MenuBase = 100;            // menu command ids: MenuBase + MenuName
@@ -45,14 +44,7 @@ double realTime()
 
 double ratioOf(UINT dpi) { return dpi == 0 ? 1.0 : static_cast<double>(dpi) / USER_DEFAULT_SCREEN_DPI; }
 
-std::wstring menuCaption(const MenuEntry& entry)
-{
-    // A caption is shown as it stands: an '&' would otherwise become an access key.
-    std::wstring caption = win32::widen(entry.Caption);
-    for (std::size_t at = caption.find(L'&'); at != std::wstring::npos; at = caption.find(L'&', at + 2))
-        caption.insert(at, 1, L'&');
-    return caption;
-}
+std::wstring menuCaption(const MenuEntry& entry) { return win32::widen(menuText(entry.Caption)); }
 
 std::int16_t shiftMask()
 {
@@ -143,7 +135,7 @@ bool GameWindow::create()
     // A fixed frame: the scene is laid out for exactly this client area. Made at 96 DPI, then
     // sized for the monitor it lands on.
     const SIZE size = windowSize(USER_DEFAULT_SCREEN_DPI);
-    window = ::CreateWindowExW(0, WindowClass, Caption, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
+    window = ::CreateWindowExW(0, WindowClass, win32::widen(FormCaption).c_str(), WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
                                CW_USEDEFAULT, CW_USEDEFAULT, size.cx, size.cy, nullptr, bar, instance, this);
     if (window == nullptr)
         return false;

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "game.h"
+#include "menu/menutable.h"
 
 using namespace farvane;
 using farvane::test::Game;
@@ -306,4 +307,14 @@ TEST(Menu, HowToPlayAndAboutWriteTheirTexts)
     EXPECT_EQ(form.lblReady.Caption, "Programmed By: Telmasc");
     EXPECT_TRUE(form.mnuHelp.Enabled);
     EXPECT_FALSE(form.Timer2.Enabled);
+}
+
+TEST(Menu, ACaptionShowsAsItStandsWithNoAccessKey)
+{
+    const struct {
+        const char* caption;
+        const char* shown;
+    } cases[] = {{"How To Play", "How To Play"}, {"R&D", "R&&D"}, {"&&", "&&&&"}, {"", ""}};
+    for (const auto& row : cases)
+        EXPECT_EQ(menuText(row.caption), row.shown) << row.caption;
 }

@@ -485,6 +485,28 @@ private slots:
         QCOMPARE(QImage(shot).convertToFormat(QImage::Format_RGB32), lastFrame);
     }
 
+    // Fifty billion stray countdown ticks at once, minutes of work: the window plays them in
+    // slices and its close button still ends it long before they are done.
+    void aWatchedBurstOfTicksLeavesTheCloseButtonWorking()
+    {
+        std::string burst = "menu mnuStart\ntick Timer2 1\nmenu mnuRestart\ntick Timer2 4\ntick Timer1 100000\n"
+                            "menu mnuStart\n";
+        for (int n = 0; n < 50; ++n)
+            burst += "tick Timer2 1000000000\n";
+        ScriptError error;
+        std::optional<ReplayScript> script = parseScript(burst, error);
+        QVERIFY(script);
+        MainWindow window(std::move(*script));
+        std::vector<BoxCall> boxes;
+        recordBoxes(window, boxes);
+        window.show();
+        QTRY_COMPARE_WITH_TIMEOUT(window.form().CountdownStep, std::int16_t{32767}, Patience);
+        QCOMPARE(boxes.size(), std::size_t{1});
+        QSignalSpy ended(&window, &MainWindow::ended);
+        QTimer::singleShot(0, &window, [&window] { window.close(); });
+        QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 1, Patience);
+    }
+
     void aRecordedGameReplaysToTheSameState()
     {
         std::ostringstream text;

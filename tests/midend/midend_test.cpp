@@ -2,6 +2,7 @@
 // host and the box; the deadlines a host arms; the recording; the menus; watching a recording.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <limits>
 #include <optional>
@@ -30,6 +31,8 @@ struct TestHost {
     {
         return [this](std::string_view prompt, std::string_view) {
             boxes.emplace_back(prompt);
+            if (underBox)
+                underBox(game);
             real += boxTakes;
             if (closeAtBox)
                 game.close(real);
@@ -60,6 +63,7 @@ struct TestHost {
     RealMillis real = Loaded;
     RealMillis boxTakes = 0;
     bool closeAtBox = false;
+    std::function<void(MidEnd&)> underBox; // what the host does while the box is up
     std::vector<std::string> boxes;
     StringSink sink;
     MidEnd game;
@@ -186,6 +190,47 @@ TEST(MidEnd, TheBoxHoldsTheClockAndTheRecordEndsAtIt)
     }
 }
 
+// The clock leaves out the union of the box being up and the host being hidden: an instant
+// under both counts once.
+TEST(MidEnd, TimeLeftOutCountsOnce)
+{
+    const struct {
+        const char* what;
+        std::function<void(MidEnd&)> underBox; // the box is up from 1,050 to 6,050
+        std::optional<RealMillis> shownAgain;
+        RealMillis countdownTick; // real time the tick due at virtual 600 comes
+    } cases[] = {
+        {"the box alone", nullptr, std::nullopt, Loaded + 5600},
+        {"hidden under the box, shown again 5 s after it",
+         [](MidEnd& game) { game.setHidden(Loaded + 100, true); }, Loaded + 10050, Loaded + 10600},
+        {"hidden and shown again under the box",
+         [](MidEnd& game) {
+             game.setHidden(Loaded + 100, true);
+             game.setHidden(Loaded + 2000, false);
+         },
+         std::nullopt, Loaded + 5600},
+    };
+    for (const auto& row : cases) {
+        TestHost host;
+        host.boxTakes = 5000;
+        host.underBox = row.underBox;
+        host.game.form().mnuStart_Click();
+        loseAtTheNextTick(host.game);
+        host.game.form().Timer2.Enabled = true;
+        host.game.formChanged();
+        host.runUntil(Loaded + 50);
+        ASSERT_EQ(host.boxes.size(), 1u) << row.what;
+        if (row.shownAgain) {
+            EXPECT_EQ(host.game.deadline(), std::nullopt) << row.what;
+            host.game.setHidden(*row.shownAgain, false);
+        }
+        EXPECT_EQ(host.game.deadline(), std::optional(row.countdownTick)) << row.what;
+        host.runUntil(row.countdownTick);
+        EXPECT_EQ(host.game.form().CountdownStep, 1) << row.what;
+        EXPECT_EQ(host.game.virtualNow(), 600u) << row.what;
+    }
+}
+
 TEST(MidEnd, DeadlinesAreTheTicksOwnTimesOrNone)
 {
     TestHost host(true);
@@ -202,6 +247,37 @@ TEST(MidEnd, DeadlinesAreTheTicksOwnTimesOrNone)
     EXPECT_NE(record.find("key 37 0\nwait 970\nwait "), std::string::npos) << record;
     host.game.setHidden(host.real, true);
     EXPECT_EQ(host.game.deadline(), std::nullopt);
+}
+
+TEST(MidEnd, TheStatusIsWhatTheRoadShows)
+{
+    const struct {
+        const char* what;
+        std::function<void(TestHost&)> play;
+        GameStatus status; // score, high score, countdown, shields, game over, box up
+    } cases[] = {
+        {"at start", [](TestHost&) {}, {"0", "", "", 3, false, false}},
+        {"the countdown's first word",
+         [](TestHost& h) {
+             h.game.menu(Loaded, MenuName::mnuStart);
+             h.runUntil(Loaded + 600);
+         },
+         {"0", "", "Ready", 3, false, false}},
+        {"a lost game, its box up",
+         [](TestHost& h) {
+             h.game.menu(Loaded, MenuName::mnuStart);
+             loseAtTheNextTick(h.game);
+             h.underBox = [&h](MidEnd& game) { h.boxes.back() += game.status().boxUp ? " up" : " down"; };
+             h.runUntil(Loaded + 50);
+             EXPECT_EQ(h.boxes, std::vector<std::string>{"You Lose! up"});
+         },
+         {"1", "", "", 0, true, false}},
+    };
+    for (const auto& row : cases) {
+        TestHost host;
+        row.play(host);
+        EXPECT_EQ(host.game.status(), row.status) << row.what;
+    }
 }
 
 TEST(MidEnd, TheMenusFollowOneRule)
@@ -235,6 +311,61 @@ TEST(MidEnd, TheMenusFollowOneRule)
     host.game.menu(Loaded, MenuName::mnuStart);
     EXPECT_FALSE(host.game.menu(Loaded + 10, MenuName::mnuAbout));
     EXPECT_TRUE(recorded(host).ends_with("\nmenu mnuStart\n"));
+}
+
+// The picture a host shows: after any run of calls, the frame holds what drawing the scene whole
+// draws, and the rectangles of the last render() are the pixels it touched.
+TEST(MidEnd, TheFrameAlwaysShowsTheSceneAndSaysWhereItChanged)
+{
+    const struct {
+        const char* what;
+        std::function<void(TestHost&)> play;
+        bool renders;   // render() says it drew
+        int dirtyArea;  // device pixels it says it drew then, -1 for some but not all
+        int width;      // the frame's, in device pixels
+    } cases[] = {
+        {"the first render draws it whole", [](TestHost&) {}, true, 441 * 425, 441},
+        {"nothing changed, nothing drawn", [](TestHost& h) { h.game.render(); }, false, 0, 441},
+        {"a steer draws only what moved",
+         [](TestHost& h) {
+             h.game.menu(Loaded, MenuName::mnuStart);
+             h.runUntil(Loaded + 2500);
+             h.game.render();
+             h.game.key(h.real, 37, 0);
+         },
+         true, -1, 441},
+        {"another ratio makes the frame again, drawn whole",
+         [](TestHost& h) {
+             h.game.render();
+             h.game.setFrameFormat(2, PixelOrder::Rgba8888);
+         },
+         true, 882 * 850, 882},
+        {"the same format again changes nothing",
+         [](TestHost& h) {
+             h.game.render();
+             h.game.setFrameFormat(1, PixelOrder::Argb32);
+         },
+         false, 0, 441},
+    };
+    for (const auto& row : cases) {
+        TestHost host;
+        row.play(host);
+        EXPECT_EQ(host.game.render(), row.renders) << row.what;
+        int area = 0;
+        for (const PixelRect& rect : host.game.dirty())
+            area += rect.width * rect.height;
+        if (row.renders && row.dirtyArea >= 0) {
+            EXPECT_EQ(area, row.dirtyArea) << row.what;
+        } else if (row.renders) {
+            EXPECT_TRUE(area > 0 && area < 441 * 425) << row.what << ": " << area;
+        }
+        const FrameBuffer& frame = host.game.frame();
+        FrameBuffer whole(frame.devicePixelRatio(), frame.order());
+        rasterize(host.game.scene(), whole);
+        EXPECT_EQ(frame.width(), row.width) << row.what;
+        EXPECT_TRUE(std::equal(frame.pixels(), frame.pixels() + frame.width() * frame.height(), whole.pixels()))
+            << row.what;
+    }
 }
 
 // A game played live until the box, closed on it; watched, it plays in real time the same way and
@@ -290,6 +421,26 @@ TEST(MidEnd, AWatchThatRunsOutMidGameAsksForNoMoreCalls)
     EXPECT_TRUE(watcher.game.form().Timer1.Enabled);
     EXPECT_EQ(watcher.game.virtualNow(), 3000u);
     EXPECT_EQ(watcher.game.deadline(), std::nullopt);
+}
+
+// A burst of a billion ticks (stray countdown ticks after a lost game) goes in slices: each call
+// returns with the next one due at once, so the window still takes its close button.
+TEST(MidEnd, AWatchedBurstGoesInSlicesAndTheWindowStillCloses)
+{
+    ScriptError error;
+    TestHost watcher(false, parseScript("menu mnuStart\nwait 600\nmenu mnuRestart\nwait 60000\nmenu mnuStart\n"
+                                        "tick Timer2 1000000000\n",
+                                        error));
+    for (int call = 0; call < 100000 && watcher.game.form().CountdownStep < 100; ++call)
+        watcher.game.advance(watcher.real = std::max(watcher.real, watcher.game.deadline().value_or(watcher.real)));
+    ASSERT_EQ(watcher.boxes.size(), 1u);
+    ASSERT_GE(watcher.game.form().CountdownStep, 100);
+    watcher.game.advance(watcher.real);
+    EXPECT_FALSE(watcher.game.watchOver());
+    ASSERT_TRUE(watcher.game.deadline());
+    EXPECT_LE(*watcher.game.deadline(), watcher.real);
+    watcher.game.close(watcher.real);
+    EXPECT_TRUE(watcher.game.ended());
 }
 
 } // namespace

@@ -145,11 +145,13 @@ script with lines ending in CR alone|2|cr.txt:1: menu: extra argument "100\x0ddu
 script named with a newline and byte 0xff|2|bad\x0a\xff.txt:1: unknown command "jump"|name=$(printf 'bad\n\377.txt'); echo jump >"$name"; $FARVANE --script "$name"
 EOF
 
-# Descriptors: the standard ones as the user left them; a closed pipe ends a replay quietly.
+# Descriptors: the standard ones as the user left them; a closed pipe ends a replay quietly, and
+# a signal ends one, however long its script.
 table <<'EOF'
 screenshot over the script on standard input|2|farvane: cannot write s.png: is the script being run|printf 'dump\n' >s.png; $FARVANE --script - --screenshot s.png <s.png; status=$?; grep -qx dump s.png && exit $status
 closed pipe on standard output|1||$FARVANE --script ../many.txt | head -c 1 >/dev/null; exit ${PIPESTATUS[0]}
 script with a byte order mark|0||printf '\357\273\277dump\n' >s.txt && $FARVANE --script s.txt | grep -q '^{"dump"'
+replay of a billion ticks ended by SIGTERM|143||printf 'menu mnuStart\nwait 600\nmenu mnuRestart\nwait 60000\nmenu mnuStart\ntick Timer2 1000000000\n' >s.txt; $FARVANE --script s.txt >/dev/null & p=$!; for _ in $(seq 200); do [ /proc/$p/exe -ef "$FARVANE" ] && break; sleep 0.05; done; (sleep 120; kill -KILL $p) 2>/dev/null & w=$!; kill -TERM $p; wait $p; s=$?; kill $w; exit $s
 EOF
 
 if [[ $(unset QT_QPA_PLATFORM; "$farvane" --record r.txt 2>&1) == *'this build has no window'* ]]; then

@@ -1,27 +1,32 @@
-// One run of the game headless: the form, a host that checks every message box, and the timers'
-// schedule on a virtual clock, as the replay driver runs it.
+// One run of the game headless, played by the script player with a host that checks every
+// message box.
 #pragma once
 
 #include <cstdint>
-#include <string>
+#include <functional>
 #include <string_view>
 
-#include "game/form.h"
-#include "midend/virtualclock.h"
+#include "midend/player.h"
 #include "tests/support/invariants.h"
 
 namespace farvane::soak {
 
 // Answers every message box at once, checking what must hold when one opens.
-class CheckingHost : public Host {
+class CheckingHost final : public ScriptPlayer::Show {
 public:
-    void MsgBox(std::string_view prompt, std::string_view title) override;
-    void End() override { ended = true; }
+    void box(std::string_view prompt, std::string_view title, bool last) override;
+    void ticked() override
+    {
+        if (onTick)
+            onTick();
+    }
+    void ended() override { programEnded = true; }
 
     const Veskara* form = nullptr;
     Verdict* verdict = nullptr;
     std::uint64_t boxes = 0;
-    bool ended = false;
+    bool programEnded = false;
+    std::function<void()> onTick; // after each tick the player runs
 };
 
 struct Program {
@@ -29,18 +34,17 @@ struct Program {
     {
         host.form = &form;
         host.verdict = &verdict;
-        form.Form_Load();
-        clock.sync();
     }
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
 
     CheckingHost host;
-    Veskara form{host};
-    VirtualClock clock{form};
+    ScriptPlayer player{host};
+    Veskara& form = player.form();
+    VirtualClock& clock = player.clock();
 };
 
-inline void CheckingHost::MsgBox(std::string_view prompt, std::string_view title)
+inline void CheckingHost::box(std::string_view prompt, std::string_view title, bool)
 {
     ++boxes;
     verdict->expect(prompt == "You Lose!" && title == "Muahahahaa", "the box says \"You Lose!\", \"Muahahahaa\"");

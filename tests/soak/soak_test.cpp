@@ -74,9 +74,9 @@ private:
         } else if (pick < 60) {
             wait();
         } else if (pick < (running ? 94 : 70)) {
-            tickDirectly(form().Timer1, &Veskara::Timer1_Timer, 1 + below(20));
+            tickDirectly(TimerName::Timer1, 1 + below(20));
         } else if (pick < (running ? 97 : 75)) {
-            tickDirectly(form().Timer2, &Veskara::Timer2_Timer, 1 + below(5));
+            tickDirectly(TimerName::Timer2, 1 + below(5));
         } else {
             chooseMenu();
         }
@@ -91,33 +91,31 @@ private:
         CheckForm(form(), verdict);
     }
 
+    // Runs a wait or a burst of ticks through the script player, checking each tick against the
+    // state just before it.
+    void playTicks(const Command& command, const char* eachTick)
+    {
+        Veskara before = form();
+        program->host.onTick = [&] {
+            checkTick(before);
+            finish(eachTick);
+            before = form();
+        };
+        program->player.run(command);
+        program->host.onTick = nullptr;
+    }
+
     void wait()
     {
         const int kind = below(10);
         const int ms = kind < 6 ? below(121) : kind < 9 ? below(1501) : below(20001);
-        const VirtualClock::Millis until = program->clock.now() + static_cast<VirtualClock::Millis>(ms);
-        // One tick at a time, so each is checked against the state just before it.
-        for (;;) {
-            const auto due = program->clock.nextDue();
-            if (!due || *due > until)
-                break;
-            const Veskara before = form();
-            program->clock.advanceTo(*due, [] { return false; });
-            checkTick(before);
-            finish("a timer tick inside a wait");
-        }
-        program->clock.advanceTo(until);
+        playTicks(Command{.kind = CommandKind::Wait, .amount = ms}, "a timer tick inside a wait");
         finish("the end of a wait");
     }
 
-    void tickDirectly(const Timer& timer, void (Veskara::*tick)(), int times)
+    void tickDirectly(TimerName timer, int times)
     {
-        for (int n = 0; n < times && timer.Enabled; ++n) {
-            const Veskara before = form();
-            (form().*tick)();
-            checkTick(before);
-            finish("a tick raised directly");
-        }
+        playTicks(Command{.kind = CommandKind::Tick, .amount = times, .timer = timer}, "a tick raised directly");
     }
 
     // Tells which timer ticked from the state before it: only a game tick adds to the score.
@@ -249,7 +247,7 @@ private:
             // Quit from the menu, or the window's close button: either ends this run of the program.
             if (pick == 98) {
                 form().mnuQuit_Click();
-                verdict.expect(program->host.ended, "Quit ends the program");
+                verdict.expect(program->host.programEnded, "Quit ends the program");
             }
             tally.boxes += program->host.boxes;
             program = std::make_unique<Program>(verdict);

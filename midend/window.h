@@ -1,4 +1,5 @@
-// What the program's entry point asks of the Windows window host.
+// The entry point of a window host, the same for the Qt window and the Windows program: the
+// program's main() calls whichever one the build links.
 #pragma once
 
 #include <optional>
@@ -9,7 +10,7 @@
 namespace farvane {
 
 // Opens the game window and runs it until the program ends; records to `recordPath` if not empty,
-// or plays `watch` in it, a script read and checked before. The same call as the Qt host's.
+// or plays `watch` in it, a script read and checked before.
 int runWindow(int& argc, char** argv, const std::string& recordPath, std::optional<ReplayScript> watch = std::nullopt);
 
 } // namespace farvane
