@@ -3,10 +3,13 @@
 // farvane.exe with the same arguments and standard handles, on this console, waits for it and
 // ends with its exit status. Ctrl+C reaches both; farvane.exe handles it (closing a record) and
 // this waits for it to end.
-#include <string>
+#include <cstdio>
+#include <cstring>
+#include <cwchar>
 
 #include <windows.h>
 
+// Plain C strings and the process heap: no C++ library is linked in, so this stays small.
 namespace {
 
 BOOL WINAPI outlive(DWORD) { return TRUE; } // the program beside us decides how to end
@@ -24,16 +27,18 @@ const wchar_t* argumentsOf(const wchar_t* line)
     return line;
 }
 
-void say(const std::wstring& text)
+int fail(const char* what, DWORD error)
 {
-    const std::string bytes = [&] {
-        const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-        std::string utf8(static_cast<std::size_t>(size), '\0');
-        ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), utf8.data(), size, nullptr, nullptr);
-        return utf8;
-    }();
+    char text[200];
+    const int length = std::snprintf(text, sizeof text, "farvane: cannot %s (Windows error %lu)\n", what, error);
     DWORD written = 0;
-    ::WriteFile(::GetStdHandle(STD_ERROR_HANDLE), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    ::WriteFile(::GetStdHandle(STD_ERROR_HANDLE), text, static_cast<DWORD>(length), &written, nullptr);
+    return 2;
+}
+
+wchar_t* allocate(std::size_t characters)
+{
+    return static_cast<wchar_t*>(::HeapAlloc(::GetProcessHeap(), 0, characters * sizeof(wchar_t)));
 }
 
 // A standard handle of ours as farvane.exe may inherit it (a handle made without inheritance
@@ -52,25 +57,35 @@ HANDLE inheritable(DWORD which)
 
 int wmain()
 {
-    // farvane.exe in the same folder as this program, whatever the folder's length.
-    std::wstring program(MAX_PATH, L'\0');
+    // farvane.exe in the same folder as this program, whatever the folder's length: our own name
+    // with .exe for its ending.
+    DWORD capacity = MAX_PATH;
+    wchar_t* program = nullptr;
     for (;;) {
-        const DWORD length = ::GetModuleFileNameW(nullptr, program.data(), static_cast<DWORD>(program.size()));
-        if (length == 0) {
-            say(L"farvane: cannot find its own folder\n");
-            return 2;
-        }
-        if (length < program.size()) {
-            program.resize(length);
+        program = allocate(capacity + 5);
+        if (program == nullptr)
+            return fail("find its own folder", ERROR_NOT_ENOUGH_MEMORY);
+        const DWORD length = ::GetModuleFileNameW(nullptr, program, capacity);
+        if (length == 0)
+            return fail("find its own folder", ::GetLastError());
+        if (length < capacity)
             break;
-        }
-        program.resize(program.size() * 2);
+        ::HeapFree(::GetProcessHeap(), 0, program);
+        capacity *= 2;
     }
-    const std::size_t dot = program.find_last_of(L'.');
-    program = (dot == std::wstring::npos || program.find_first_of(L"\\/", dot) != std::wstring::npos ? program : program.substr(0, dot)) +
-              L".exe";
+    wchar_t* name = std::wcsrchr(program, L'\\');
+    wchar_t* dot = std::wcsrchr(name != nullptr ? name : program, L'.');
+    std::wcscpy(dot != nullptr ? dot : program + std::wcslen(program), L".exe");
 
-    std::wstring line = L"\"" + program + L"\"" + argumentsOf(::GetCommandLineW());
+    const wchar_t* arguments = argumentsOf(::GetCommandLineW());
+    wchar_t* line = allocate(std::wcslen(program) + std::wcslen(arguments) + 3);
+    if (line == nullptr)
+        return fail("start farvane.exe", ERROR_NOT_ENOUGH_MEMORY);
+    std::wcscpy(line, L"\"");
+    std::wcscat(line, program);
+    std::wcscat(line, L"\"");
+    std::wcscat(line, arguments);
+
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
@@ -80,11 +95,8 @@ int wmain()
     // Set before the start, so a Ctrl+C at once cannot end this launcher and leave the game behind.
     ::SetConsoleCtrlHandler(outlive, TRUE);
     PROCESS_INFORMATION started{};
-    if (!::CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &started)) {
-        const DWORD error = ::GetLastError();
-        say(L"farvane: cannot start " + program + L" (Windows error " + std::to_wstring(error) + L")\n");
-        return 2;
-    }
+    if (!::CreateProcessW(program, line, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &started))
+        return fail("start farvane.exe beside farvane.com", ::GetLastError());
     ::CloseHandle(started.hThread);
     ::WaitForSingleObject(started.hProcess, INFINITE);
     DWORD status = 1;

@@ -4,8 +4,8 @@
 # `windows` configure preset): farvane.exe, a GUI program, and farvane.com, its console face for
 # shells. Then makes build-windows/farvane-VERSION-windows-x86_64.zip (the programs, a README.txt
 # for Windows players and the licences) and, with NSIS, the installer
-# build-windows/farvane-VERSION-setup.exe. Installs the cross compiler, NSIS and Wine (which runs
-# the program's tests) when they are missing.
+# build-windows/farvane-VERSION-setup.exe. Installs the cross compiler, NSIS, Python (which writes
+# the zip) and Wine (which runs the program's tests) when they are missing.
 # The same sources give the same bytes: every date in the zip and the installer is
 # SOURCE_DATE_EPOCH when it is set, otherwise the last commit's (or, outside git, the licence's).
 # Usage: scripts/windows.sh [--build-only]
@@ -42,10 +42,19 @@ sed 's/$/\r/' LICENSE >"$stage/LICENSE.txt"
 # The glyphs built into the program carry the font's own licence: both in full.
 sed 's/$/\r/' packaging/copyright >"$stage/COPYRIGHT.txt"
 files=(farvane.com farvane.exe README.txt LICENSE.txt COPYRIGHT.txt)
-touch -d "@$SOURCE_DATE_EPOCH" "$stage" "${files[@]/#/$stage/}"
-# The files named in a fixed order, so no folder listing's order reaches the zip.
-(cd "$build/zip" && cmake -E tar cf "../$name.zip" --format=zip --mtime="$(date -u -d "@$SOURCE_DATE_EPOCH" "+%Y-%m-%d %H:%M:%S UTC")" \
-   "${files[@]/#/$name/}")
+# The zip written by Python's zipfile: the files in a fixed order, each dated SOURCE_DATE_EPOCH
+# and with no other time or owner in it, so two builds give the same bytes.
+python3 - "$build/$name.zip" "$stage" "$name" "$SOURCE_DATE_EPOCH" "${files[@]}" <<'PY'
+import os, sys, time, zipfile
+target, stage, name, epoch, files = sys.argv[1], sys.argv[2], sys.argv[3], int(sys.argv[4]), sys.argv[5:]
+with zipfile.ZipFile(target, 'w', zipfile.ZIP_DEFLATED, compresslevel=9) as archive:
+    for file in files:
+        entry = zipfile.ZipInfo(f'{name}/{file}', time.gmtime(epoch)[:6])
+        entry.compress_type = zipfile.ZIP_DEFLATED
+        entry.external_attr = (0o100755 if file.endswith(('.exe', '.com')) else 0o100644) << 16
+        with open(os.path.join(stage, file), 'rb') as data:
+            archive.writestr(entry, data.read())
+PY
 
 # The installer: the same files and the icon; its size for "Apps & features" in KB.
 cp windows/farvane.ico "$stage/"
