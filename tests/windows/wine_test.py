@@ -408,6 +408,15 @@ def window_game(checks, linux_farvane, wine, scratch, shot):
             replay = run([linux_farvane, '--script', 'ended.txt'], folder)
             checks.check(f'{name} closes the record', started and status == expected and 'menu mnuStart' in lines and
                          lines[-1].startswith(last) and replay[0] == 0, f'exit status {status}, {lines[-4:]}')
+        # Minimised, the game plays on to its end, as a desktop program does: the box comes up.
+        with open(os.path.join(folder, 'err.txt'), 'wb') as err:
+            program = subprocess.Popen(wine.command(['--record', 'minimised.txt']), cwd=folder, env=wine.env,
+                                       stdin=subprocess.DEVNULL, stdout=err, stderr=err)
+        window = start_game(os.path.join(folder, 'minimised.txt'))
+        if window:
+            display.xdotool('windowminimize', '--sync', window)
+        checks.check('a minimised game plays on to the lost-game box',
+                     window is not None and display.window('Muahahahaa', 120) is not None, 'no box')
     finally:
         if program and program.poll() is None:
             if os.getpgid(program.pid) == program.pid:
