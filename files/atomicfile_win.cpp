@@ -23,7 +23,7 @@ namespace {
 // What is at `path`, opened for no more than asking about it; INVALID_HANDLE_VALUE when nothing.
 HANDLE query(const std::string& path)
 {
-    return ::CreateFileW(win32::widen(path).c_str(), FILE_READ_ATTRIBUTES,
+    return ::CreateFileW(win32::filePath(path).c_str(), FILE_READ_ATTRIBUTES,
                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                          FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 }
@@ -38,7 +38,56 @@ bool sameFile(HANDLE a, HANDLE b)
 
 bool exists(const std::string& path)
 {
-    return ::GetFileAttributesW(win32::widen(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+    return ::GetFileAttributesW(win32::filePath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// The folder part of `path` with its separator ("" for a bare name).
+std::string folderPart(const std::string& path)
+{
+    const std::size_t slash = path.find_last_of("/\\:");
+    return slash == std::string::npos ? "" : path.substr(0, slash + 1);
+}
+
+// Why no new file may be made in the folder `path` goes into: "" when one may. Asked of the
+// system itself, by making a file there that goes again when closed, as the folder's permissions
+// are more than an attribute can tell.
+std::string folderWritable(const std::string& path)
+{
+    const std::string folder = folderPart(path);
+    // Asked without its last separator, so a file where the folder should be says so; a drive's
+    // root ("C:\\", "\\") keeps it.
+    std::string asked = folder.empty() ? "." : folder;
+    if (asked.size() > 1 && (asked.back() == '/' || asked.back() == '\\') && asked[asked.size() - 2] != ':')
+        asked.pop_back();
+    const DWORD attributes = ::GetFileAttributesW(win32::filePath(asked).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return win32::errorText(::GetLastError());
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return std::strerror(ENOTDIR);
+    const std::string probe = folder + ".farvane-" + std::to_string(::GetCurrentProcessId()) + "-probe.tmp";
+    const HANDLE handle = ::CreateFileW(win32::filePath(probe).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                        FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        const DWORD error = ::GetLastError();
+        return error == ERROR_FILE_EXISTS ? std::string() : win32::errorText(error);
+    }
+    ::CloseHandle(handle);
+    return {};
+}
+
+// Why the regular file at `path` may not be written over: "" when it may. A read-only file is
+// refused as on Linux, not replaced with its attribute cleared.
+std::string fileWritable(const std::string& path, DWORD attributes)
+{
+    if (attributes & FILE_ATTRIBUTE_READONLY)
+        return std::strerror(EACCES);
+    const HANDLE handle = ::CreateFileW(win32::filePath(path).c_str(), GENERIC_WRITE,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return win32::errorText(::GetLastError());
+    ::CloseHandle(handle);
+    return {};
 }
 
 } // namespace
@@ -65,11 +114,10 @@ std::string checkOutputTarget(const std::string& path, const std::string& script
     const HANDLE target = query(path);
     if (target == INVALID_HANDLE_VALUE) {
         const DWORD error = ::GetLastError();
-        // A file still to be made; a missing folder is told before anything runs.
-        if (error == ERROR_PATH_NOT_FOUND)
-            return std::strerror(ENOENT);
-        if (error == ERROR_FILE_NOT_FOUND)
-            return scriptPath == path ? "is the script being run" : std::string();
+        // A file still to be made, in a folder that takes it: a missing folder, or one that may
+        // not be written, is told before anything runs.
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+            return scriptPath == path ? "is the script being run" : folderWritable(path);
         return win32::errorText(error);
     }
     std::string problem;
@@ -80,8 +128,8 @@ std::string checkOutputTarget(const std::string& path, const std::string& script
         if (script != INVALID_HANDLE_VALUE)
             ::CloseHandle(script);
     }
+    BY_HANDLE_FILE_INFORMATION info{};
     if (problem.empty()) {
-        BY_HANDLE_FILE_INFORMATION info{};
         const DWORD type = ::GetFileType(target);
         if (type == FILE_TYPE_CHAR)
             problem = "is a device, not a regular file";
@@ -89,16 +137,30 @@ std::string checkOutputTarget(const std::string& path, const std::string& script
             problem = "is a pipe, not a regular file";
         else if (type != FILE_TYPE_DISK)
             problem = "is not a regular file";
-        else if (::GetFileInformationByHandle(target, &info) && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        else if (!::GetFileInformationByHandle(target, &info))
+            problem = win32::errorText(::GetLastError());
+        else if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
             problem = "is a directory";
     }
     ::CloseHandle(target);
+    if (problem.empty())
+        problem = folderWritable(path);
+    if (problem.empty())
+        problem = fileWritable(path, info.dwFileAttributes);
     return problem;
 }
 
 int openForReading(const std::string& path)
 {
-    return ::_wopen(win32::widen(path).c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
+    const std::wstring name = win32::filePath(path);
+    const int fd = ::_wopen(name.c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
+    // A folder cannot be opened as a file here; told as Linux tells it on reading one.
+    if (fd < 0 && errno == EACCES) {
+        const DWORD attributes = ::GetFileAttributesW(name.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+            errno = EISDIR;
+    }
+    return fd;
 }
 
 bool truncateFile(int fd, std::uint64_t size)
@@ -135,8 +197,7 @@ bool AtomicFile::open(const std::string& target)
         return false;
     }
     targetPath = target;
-    const std::size_t slash = targetPath.find_last_of("/\\:");
-    const std::string directory = slash == std::string::npos ? "" : targetPath.substr(0, slash + 1);
+    const std::string directory = folderPart(targetPath);
 
     static std::atomic<unsigned> counter{0};
     for (int attempt = 0; attempt < 100; ++attempt) {
@@ -144,7 +205,7 @@ bool AtomicFile::open(const std::string& target)
         const std::string candidate = directory + ".farvane-" + std::to_string(::GetCurrentProcessId()) + "-" +
                                       std::to_string(counter++) + ".tmp";
         // Shared for deleting, so it can take the target's name while we still write to it.
-        const HANDLE handle = ::CreateFileW(win32::widen(candidate).c_str(), GENERIC_WRITE,
+        const HANDLE handle = ::CreateFileW(win32::filePath(candidate).c_str(), GENERIC_WRITE,
                                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                             CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (handle == INVALID_HANDLE_VALUE) {
@@ -157,7 +218,7 @@ bool AtomicFile::open(const std::string& target)
         const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
         if (fd < 0) {
             ::CloseHandle(handle);
-            ::DeleteFileW(win32::widen(candidate).c_str());
+            ::DeleteFileW(win32::filePath(candidate).c_str());
             reason = std::strerror(EMFILE);
             return false;
         }
@@ -192,8 +253,8 @@ bool AtomicFile::commit()
         abandon();
         return false;
     }
-    const std::wstring from = win32::widen(temporaryPath);
-    const std::wstring to = win32::widen(targetPath);
+    const std::wstring from = win32::filePath(temporaryPath);
+    const std::wstring to = win32::filePath(targetPath);
     // ReplaceFileW keeps the target's attributes and permissions; where it cannot take a file that
     // is open (some file systems), a plain rename over the target does. Either leaves the target
     // whole when it fails.
@@ -246,7 +307,7 @@ void AtomicFile::abandon()
         descriptor = -1;
     }
     if (!isCommitted && !temporaryPath.empty())
-        ::DeleteFileW(win32::widen(temporaryPath).c_str());
+        ::DeleteFileW(win32::filePath(temporaryPath).c_str());
     temporaryPath.clear();
 }
 

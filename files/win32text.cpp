@@ -31,6 +31,26 @@ std::string narrow(std::wstring_view utf16)
     return text;
 }
 
+std::wstring filePath(std::string_view utf8)
+{
+    std::wstring path = widen(utf8);
+    if (path.empty() || path.starts_with(LR"(\\?\)"))
+        return path;
+    // 248: a folder's name must leave room for an 8.3 file name in it. A name within it, with
+    // the current folder before it, is left as given.
+    const DWORD size = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (size < 248)
+        return path;
+    std::wstring full(size, L'\0');
+    const DWORD length = ::GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
+    if (length == 0 || length >= size)
+        return path;
+    full.resize(length);
+    if (full.starts_with(LR"(\\)"))
+        return LR"(\\?\UNC\)" + full.substr(2); // \\server\share\...
+    return LR"(\\?\)" + full;
+}
+
 std::string errorText(unsigned long code)
 {
     switch (code) {

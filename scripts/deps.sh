@@ -12,8 +12,9 @@ build_packages=(cmake make ninja-build g++ pkg-config qt6-base-dev libpng-dev fo
 web_packages=(cmake ninja-build emscripten python3)
 # scripts/package.sh: dpkg-buildflags and dpkg-shlibdeps, file (CPack runs it), lintian.
 package_packages=(dpkg-dev file binutils lintian)
-# scripts/windows.sh: the Windows program cross-built with MinGW-w64, and Wine to run it.
-windows_packages=(cmake ninja-build g++-mingw-w64-x86-64-posix wine wine64)
+# scripts/windows.sh: the Windows program cross-built with MinGW-w64, its zip written by Python, its
+# installer made with NSIS, and Wine to run them.
+windows_packages=(cmake ninja-build g++-mingw-w64-x86-64-posix python3 nsis wine wine64)
 # scripts/test.sh, beyond the three above and the Windows list: GoogleTest and Google Benchmark;
 # clang with libc++ and libFuzzer; the validators of the desktop entry, the AppStream file and the
 # manual page; the window under a real X server and window manager (tests/desktop/x11_test.sh);

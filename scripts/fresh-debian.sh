@@ -6,7 +6,8 @@
 # says a new user runs:
 #   scripts/run.sh     installs, builds, and with no display exits 1 saying so;
 #   scripts/web.sh     installs, builds the page and serves it: answered from inside the root;
-#   scripts/windows.sh installs the cross compiler and Wine, builds the Windows program and its zip;
+#   scripts/windows.sh installs the cross compiler, NSIS and Wine, builds the Windows program, its
+#                      zip and its installer;
 #   scripts/test.sh    installs the rest, builds and runs every test.
 # Prints each step's time and the number of packages installed. Needs root (debootstrap, chroot,
 # mounts), debootstrap, git, and about 20 GB free under the root folder's parent.
@@ -142,7 +143,7 @@ print(f"page served: index.html {len(page)} bytes, farvane.wasm {len(wasm)} byte
 EOF' || failed+=("web.sh")
 grep 'page served' "$logs/web.log" || tail -n 20 "$logs/web.log"
 
-# windows.sh cross-builds the Windows program and makes its zip.
+# windows.sh cross-builds the Windows program and makes its zip and installer.
 step windows 'scripts/windows.sh' || failed+=("windows.sh")
 grep 'windows-x86_64.zip' "$logs/windows.log" || tail -n 20 "$logs/windows.log"
 

@@ -78,10 +78,11 @@ echo "==== build-web: build and browser tests"
 run_host build-web web.log "scripts/web.sh --build-only" \
   /usr/bin/python3 tests/web/page_test.py --site build-web/site --farvane build-test/farvane
 
-# The Windows program: cross-built with MinGW-w64 into build-windows/ and run under Wine, each
-# replay script and output file against what build-test's farvane does.
+# The Windows program: cross-built with MinGW-w64 into build-windows/ with its zip and installer,
+# and run under Wine, each replay script and output file against what build-test's farvane does;
+# the test builds it a second time to find the same bytes.
 echo "==== build-windows: cross-build and tests under Wine"
-run_host build-windows wine.log "scripts/windows.sh --build-only" \
+run_host build-windows wine.log "scripts/windows.sh" \
   /usr/bin/python3 tests/windows/wine_test.py --farvane build-test/farvane --exe build-windows/farvane.exe
 
 # The fuzzer: its own clang build with libFuzzer, a minute from the seed corpus into a scratch

@@ -85,6 +85,7 @@ private:
     void showPicture();
     void paint();
     void setRatio(double ratio);
+    void setSmallIcon(UINT dpi);
     SIZE windowSize(UINT dpi) const;
     double showBox(std::string_view prompt, std::string_view title);
     void endProgram();
@@ -93,6 +94,7 @@ private:
     HMENU bar = nullptr;
     HMENU fileMenu = nullptr;
     HMENU helpMenu = nullptr;
+    HICON smallIcon = nullptr;
     std::unique_ptr<MidEnd> mid;
     MenuState shownMenus{};
     bool menusShown = false;
@@ -115,6 +117,8 @@ GameWindow::~GameWindow()
 {
     if (window != nullptr)
         ::DestroyWindow(window);
+    if (smallIcon != nullptr)
+        ::DestroyIcon(smallIcon);
 }
 
 bool GameWindow::create()
@@ -125,7 +129,7 @@ bool GameWindow::create()
     windowClass.lpfnWndProc = &GameWindow::procedure;
     windowClass.hInstance = instance;
     windowClass.hIcon = ::LoadIconW(instance, MAKEINTRESOURCEW(IconResource));
-    windowClass.hIconSm = windowClass.hIcon;
+    // The title bar's small icon is set per window, at its monitor's size (setSmallIcon).
     windowClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
     windowClass.hbrBackground = nullptr; // the picture covers the whole client area
     windowClass.lpszClassName = WindowClass;
@@ -141,6 +145,7 @@ bool GameWindow::create()
         return false;
     const UINT dpi = ::GetDpiForWindow(window);
     setRatio(ratioOf(dpi));
+    setSmallIcon(dpi);
     const SIZE scaled = windowSize(dpi);
     ::SetWindowPos(window, nullptr, 0, 0, scaled.cx, scaled.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     afterEvent();
@@ -168,6 +173,20 @@ void GameWindow::buildMenus()
                       MenuBase + static_cast<UINT>(item.name), menuCaption(scene.*item.entry).c_str());
     ::AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(fileMenu), menuCaption(scene.mnuFile).c_str());
     ::AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(helpMenu), menuCaption(scene.mnuHelp).c_str());
+}
+
+void GameWindow::setSmallIcon(UINT dpi)
+{
+    // The icon's own image of the small icon's size (16 px at 96 DPI), not the large one scaled.
+    const int size = ::GetSystemMetricsForDpi(SM_CXSMICON, dpi);
+    const auto icon = static_cast<HICON>(::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IconResource),
+                                                      IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
+    if (icon == nullptr)
+        return;
+    ::SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+    if (smallIcon != nullptr)
+        ::DestroyIcon(smallIcon);
+    smallIcon = icon;
 }
 
 void GameWindow::setRatio(double ratio)
@@ -350,16 +369,10 @@ LRESULT GameWindow::handle(UINT message, WPARAM wParam, LPARAM lParam)
         modal = false;
         ::KillTimer(window, ModalTimer);
         return 0;
-    case WM_SIZE:
-        // Minimized, the game holds its clock, as the page does in a background tab.
-        if (wParam == SIZE_MINIMIZED || wParam == SIZE_RESTORED) {
-            mid->setHidden(realTime(), wParam == SIZE_MINIMIZED);
-            afterEvent();
-        }
-        return 0;
     case WM_DPICHANGED: {
         // Another monitor: the frame is drawn again at its ratio, the window sized for it.
         setRatio(ratioOf(HIWORD(wParam)));
+        setSmallIcon(HIWORD(wParam));
         const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
         const SIZE size = windowSize(HIWORD(wParam));
         ::SetWindowPos(window, nullptr, suggested->left, suggested->top, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
@@ -408,14 +421,6 @@ BOOL WINAPI onConsoleEvent(DWORD event)
     return TRUE;
 }
 
-// Whether this process alone has the console: it was made for us, as when the program is started
-// from Explorer; a window needs no console then.
-bool ownsConsole()
-{
-    DWORD processes[2];
-    return ::GetConsoleProcessList(processes, 2) == 1;
-}
-
 } // namespace
 
 int runWindow(int&, char**, const std::string& recordPath, std::optional<ReplayScript> watch)
@@ -431,9 +436,6 @@ int runWindow(int&, char**, const std::string& recordPath, std::optional<ReplayS
             return 2;
         }
     }
-    if (ownsConsole())
-        ::FreeConsole();
-
     ::SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
     // The deadline waits to the millisecond: a 50 ms tick must not stretch to the 62.5 ms of the
     // default 15.6 ms timer resolution.

@@ -41,7 +41,8 @@ test=(/usr/include/gtest/gtest.h=libgtest-dev /usr/include/gmock/gmock.h=libgmoc
       /usr/lib/python3/dist-packages/selenium/__init__.py=python3-selenium xwd=x11-apps)
 bench=(valgrind=valgrind callgrind_annotate=valgrind)
 windows=(cmake=cmake ninja=ninja-build x86_64-w64-mingw32-g++-posix=g++-mingw-w64-x86-64-posix
-         x86_64-w64-mingw32-windres=binutils-mingw-w64-x86-64 wine=wine wine64=wine64)
+         x86_64-w64-mingw32-windres=binutils-mingw-w64-x86-64 makensis=nsis
+         /usr/bin/python3=python3-minimal wine=wine wine64=wine64)
 
 failures=0
 declare -A owners  # path -> its package, asked of dpkg once

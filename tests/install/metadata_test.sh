@@ -45,6 +45,11 @@ grep -qxF "Icon=$app" "$desktop" || fail "the desktop entry's icon is not $app"
 # The window names its desktop file, so a desktop matches the running game to this entry.
 grep -qF "setDesktopFileName(QStringLiteral(\"$app\"))" "$source/desktop/window.cpp" ||
     fail "the window does not name $app as its desktop file"
+# The licence file names files that exist (a pattern: at least one file).
+while read -r pattern; do
+    [ "$pattern" = '*' ] && continue
+    compgen -G "$source/$pattern" >/dev/null || fail "packaging/copyright names $pattern, which matches no file"
+done < <(sed -n 's/^Files: //p' "$dir/copyright" | tr ' ' '\n')
 
 [ "$failures" = 0 ] || { echo "$failures check(s) failed" >&2; exit 1; }
 echo "desktop entry and AppStream metadata check out"

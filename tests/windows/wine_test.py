@@ -1,17 +1,24 @@
 #!/usr/bin/env python3
 """farvane.exe under Wine against the Linux farvane: every replay script gives the same standard
-output byte for byte, the same errors and exit status and the same screenshot pixel for pixel;
-the options and the output files behave as on Linux, with any file name. Then the window on Xvfb:
-the keyboard starts a game through the menu, keys steer, the box comes up and OK answers it, and
-the recording made there replays on Linux to the picture the window shows.
+output byte for byte, the same errors and exit status and the same screenshot pixel for pixel,
+also typed in cmd (farvane.com before the GUI farvane.exe); the options and the output files
+behave as on Linux, with any file name and paths beyond 260 characters, and a read-only file is
+refused. Then the window on Xvfb: the keyboard starts a game through the menu, keys steer, the box
+comes up and OK answers it, the recording made there replays on Linux to the picture the window
+shows, and Ctrl+C or log-off closes a record. Then the installer beside the program installs and
+uninstalls silently, leaving nothing behind, and a second build from a copy of the sources in a
+folder with spaces in its name gives the same bytes.
 
 Usage: wine_test.py --farvane build-test/farvane --exe build-windows/farvane.exe [--shot OUT.png]
-(--shot keeps a picture of the window in play, frame and menu bar included.)
+                    [--one-build]
+(scripts/windows.sh makes farvane.com, the zip and the installer beside farvane.exe; --shot keeps
+a picture of the window in play, frame and menu bar included; --one-build skips the second build.)
 Ends with the line "windows: N passed, N failed"; exits 1 when any check failed. Where Wine or
 the program is missing it says so and ends "windows: 0 passed, 0 failed" with status 0."""
 
 import argparse
 import glob
+import hashlib
 import os
 import shutil
 import signal
@@ -41,8 +48,9 @@ class Wine:
     def __init__(self, exe):
         self.exe = os.path.abspath(exe)
         self.wine = wine_loader()
+        # No menu entries or icons of the Start menu's shortcuts made on the Linux desktop.
         self.env = dict(os.environ, WINEPREFIX=os.path.join(os.path.dirname(self.exe), 'wineprefix'),
-                        WINEDEBUG='-all', WINEDLLOVERRIDES='mscoree,mshtml=', LANG='C.UTF-8')
+                        WINEDEBUG='-all', WINEDLLOVERRIDES='mscoree,mshtml=;winemenubuilder.exe=d', LANG='C.UTF-8')
         self.env.pop('DISPLAY', None)
         # A new prefix takes some seconds to make, once. Wine's own services stay up after it with
         # its output inherited: nothing of theirs may hold a pipe of ours.
@@ -64,8 +72,34 @@ class Wine:
         self.env['DISPLAY'] = display
         subprocess.run(['wineserver', '-p'], env=self.env)
 
-    def command(self, args):
-        return [self.wine, self.exe] + args
+    def command(self, args, program=None):
+        return [self.wine, program or self.exe] + args
+
+    def shell(self, line):
+        """A command line typed in cmd: the shell finds farvane.com first."""
+        return [self.wine, 'cmd', '/c', windows_path(os.path.dirname(self.exe)) + '\\' + line]
+
+
+def windows_path(path):
+    return 'Z:' + os.path.abspath(path).replace('/', '\\')
+
+
+def wait_for(what, seconds=60):
+    """What `what` returns once it is true, or None after `seconds`."""
+    deadline = time.monotonic() + seconds
+    while True:
+        answer = what()
+        if answer or time.monotonic() > deadline:
+            return answer or None
+        time.sleep(0.2)
+
+
+def read_text(path):
+    try:
+        with open(path, encoding='utf-8', errors='replace') as text:
+            return text.read()
+    except OSError:
+        return ''
 
 
 def run(command, cwd, stdin=None, env=None):
@@ -120,6 +154,22 @@ def replay_scripts(checks, linux_farvane, wine, scratch):
     return len(scripts), dumps
 
 
+def pe_subsystem(path):
+    """The subsystem a PE header names: 2 a GUI program (no console from Explorer), 3 a console one."""
+    with open(path, 'rb') as program:
+        head = program.read(4096)
+    pe = struct.unpack_from('<I', head, 0x3c)[0]
+    return struct.unpack_from('<H', head, pe + 24 + 68)[0] if head[pe:pe + 4] == b'PE\0\0' else None
+
+
+def shell_runs(checks, linux_farvane, wine):
+    """`farvane ...` typed in cmd: its dumps, errors and exit status in the shell, as on Linux."""
+    for script in ('steer.txt', 'error-unknown-command.txt', 'close.txt'):
+        linux = run([linux_farvane, '--script', script], SCRIPTS)
+        windows = run(wine.shell(f'farvane --script {script}'), SCRIPTS, env=wine.env)
+        same_run(checks, f'cmd /c farvane --script {script}', linux, windows)
+
+
 def options_and_files(checks, linux_farvane, wine, scratch):
     """The same answers from both programs, run in a folder of their own."""
     for system in ('linux', 'windows'):
@@ -141,6 +191,8 @@ def options_and_files(checks, linux_farvane, wine, scratch):
         ('a screenshot over a folder', ['--script', 'game.txt', '--screenshot', 'folder.png']),
         ('a screenshot over the script', ['--script', 'game.png', '--screenshot', 'game.png']),
         ('a screenshot into a missing folder', ['--script', 'game.txt', '--screenshot', 'absent/shot.png']),
+        ('a screenshot into a file as its folder', ['--script', 'game.txt', '--screenshot', 'game.txt/shot.png']),
+        ('a folder as the script', ['--script', 'folder.png']),
         ('a screenshot over an older one', ['--script', 'game.txt', '--screenshot', 'old.png']),
         ('a file name beyond ASCII', ['--script', 'spiel-ü.txt', '--screenshot', 'bild-ü.png']),
     ]
@@ -153,6 +205,36 @@ def options_and_files(checks, linux_farvane, wine, scratch):
     checks.check('files left behind', listing['linux'] == listing['windows'], repr(listing))
     checks.check('a replaced picture', pixels(os.path.join(scratch, 'windows', 'old.png')) ==
                  pixels(os.path.join(scratch, 'linux', 'old.png')) is not None, 'old.png differs')
+
+    # A path beyond the old limit of 260 characters, relative and absolute, read and written.
+    deep = os.path.join(*(f'{level}-' + 'x' * 96 for level in range(3)))
+    for system in ('linux', 'windows'):
+        os.makedirs(os.path.join(scratch, system, deep))
+        shutil.copy(os.path.join(scratch, system, 'game.txt'), os.path.join(scratch, system, deep, 'game.txt'))
+    for name, folder in (('relative', deep), ('absolute', None)):
+        results = {}
+        for system, command in (('linux', [linux_farvane]), ('windows', wine.command([]))):
+            where = folder or os.path.join(scratch, system, deep)
+            shot = os.path.join(where, f'{name}.png')
+            results[system] = run(command + ['--script', os.path.join(where, 'game.txt'), '--screenshot', shot],
+                                  os.path.join(scratch, system), env=None if system == 'linux' else wine.env)
+            results[system] += (pixels(os.path.join(scratch, system, shot)),)
+        checks.check(f'a {name} path of {len(os.path.join(scratch, "windows", deep, name))}+ characters',
+                     results['windows'] == results['linux'] and results['windows'][0] == 0 and
+                     results['windows'][3] is not None, f'{results["windows"][:3]}')
+
+    # A read-only file is refused, not replaced, for a record or a screenshot. (The Linux program is
+    # not asked: as root it may write any file.)
+    folder = os.path.join(scratch, 'windows')
+    for target, args in (('kept.txt', ['--record', 'kept.txt']),
+                         ('kept.png', ['--script', 'game.txt', '--screenshot', 'kept.png'])):
+        with open(os.path.join(folder, target), 'w') as kept:
+            kept.write('kept')
+        os.chmod(os.path.join(folder, target), 0o444)
+        status, out, err = run(wine.command(args), folder, env=wine.env)
+        checks.check(f'a read-only {target} is refused',
+                     (status, out, err) == (2, b'', f'farvane: cannot write {target}: Permission denied\n'.encode()) and
+                     read_text(os.path.join(folder, target)) == 'kept', f'{status} {out[:100]} {err}')
 
 
 def grab(window, display):
@@ -217,14 +299,11 @@ class Display:
             time.sleep(0.2)
         return None
 
-    def keys(self, *keys, pause=0.4):
-        for key in keys:
-            self.xdotool('key', key)
-            time.sleep(pause)
 
 
 def window_game(checks, linux_farvane, wine, scratch, shot):
-    """A game played in the window from the keyboard, recorded, and replayed on Linux."""
+    """A game played in the window from the keyboard, recorded, and replayed on Linux. Each key
+    waits for what it does: a line of the record, a box, a window gone."""
     missing = [tool for tool in ('Xvfb', 'xdotool', 'xwd') if not shutil.which(tool)]
     if missing:
         print(f'windows: window test skipped, missing {", ".join(missing)}')
@@ -233,20 +312,39 @@ def window_game(checks, linux_farvane, wine, scratch, shot):
     folder = os.path.join(scratch, 'window')
     os.makedirs(folder)
     program = None
+
+    def start_game(record):
+        """The window recording to `record`, a game started from the menu; its window, or None."""
+        window = display.window('Farvane V1.33.7', 60)
+        if window is None:
+            return None
+        # The menu bar: a key the record notes. A window just shown may not have the keyboard yet
+        # though the window manager made it active, so a key that shows no effect is sent again.
+        for _ in range(4):
+            display.xdotool('windowactivate', '--sync', window)
+            display.xdotool('key', 'F10')
+            if wait_for(lambda: 'key 121 0\n' in read_text(record), 15):
+                break
+        else:
+            return None
+        display.xdotool('key', 'Return', 'Return')    # File, Start
+        return window if wait_for(lambda: 'menu mnuStart\n' in read_text(record)) else None
+
     try:
         wine.on_display(display.name)
+        record = os.path.join(folder, 'game.txt')
         with open(os.path.join(folder, 'err.txt'), 'wb') as err:
             program = subprocess.Popen(wine.command(['--record', 'game.txt']), cwd=folder, env=wine.env,
                                        stdin=subprocess.DEVNULL, stdout=err, stderr=err)
-        window = display.window('Farvane V1.33.7', 60)
-        checks.check('the window opens', window is not None, 'no window titled "Farvane V1.33.7"')
+        window = start_game(record)
+        checks.check('the menu starts a game', window is not None, read_text(record)[-300:])
         if window is None:
             return
-        display.xdotool('windowactivate', '--sync', window)
-        display.keys('F10', 'Return', 'Return')     # the menu bar, File, Start
-        time.sleep(2.6)                              # the countdown
         # Steering there and back: the game still meets its third hit within seconds, as unsteered.
-        display.keys('Left', 'Right', 'Left', 'Right', pause=0.15)
+        for key, code in (('Left', 37), ('Right', 39), ('Left', 37), ('Right', 39)):
+            count = read_text(record).count(f'key {code} 0\n')
+            display.xdotool('key', key)
+            wait_for(lambda: read_text(record).count(f'key {code} 0\n') > count)
         if shot:
             # The screen cut to what is not black: the only window on it, with its frame.
             _, _, rows = grab('root', display.name)
@@ -254,52 +352,163 @@ def window_game(checks, linux_farvane, wine, scratch, shot):
             left = min(len(row) - len(row.lstrip(b'\0')) for row in rows if row.strip(b'\0')) // 3
             right = max(len(row.rstrip(b'\0')) for row in rows) // 3 + 1
             write_png(shot, right - left, [row[left * 3:right * 3] for row in rows[lit[0]:lit[-1] + 1]])
-        box = display.window('Muahahahaa', 60)
+        box = display.window('Muahahahaa', 120)
         checks.check('the lost-game box comes up', box is not None, 'no box titled "Muahahahaa"')
         if box is None:
             return
         display.xdotool('windowactivate', '--sync', box)
-        display.keys('Return')                       # OK
-        checks.check('OK answers the box', display.window('Muahahahaa', 1) is None, 'the box is still up')
-        width, height, rows = grab(window, display.name)
-        shown = rgba(row[:441 * 3] for row in rows[height - 425:])  # the client area, under the menu bar
-        display.keys('F10', 'Return', 'Up', 'Return')  # File, Quit
-        status = program.wait(timeout=20)
+        display.xdotool('key', 'Return')             # OK
+        checks.check('OK answers the box', wait_for(lambda: not display.xdotool('search', '--name', '^Muahahahaa$')),
+                     'the box is still up')
+        # The picture the game ends on: the record so far played on to past the box on Linux, as
+        # nothing was pressed after it. The window shows it once repainted where the box was.
+        with open(os.path.join(folder, 'ahead.txt'), 'w') as ahead:
+            ahead.write(read_text(record) + 'wait 600000\n')
+        linux = run([linux_farvane, '--script', 'ahead.txt', '--screenshot', 'ahead.png'], folder)
+        expected = pixels(os.path.join(folder, 'ahead.png'))
+
+        def shown():
+            width, height, rows = grab(window, display.name)
+            return rgba(row[:441 * 3] for row in rows[height - 425:])  # the client area, under the menu bar
+        checks.check('the window shows the picture its recording replays to on Linux', linux[0] == 0 and
+                     expected is not None and wait_for(lambda: shown() == expected[2]), f'{linux}')
+        display.xdotool('windowactivate', '--sync', window)
+        display.xdotool('key', 'F10', 'Return', 'Up', 'Return')  # File, Quit
+        status = program.wait(timeout=60)
         checks.check('Quit ends the program', status == 0, f'exit status {status}')
-        with open(os.path.join(folder, 'game.txt')) as record:
-            text = record.read()
+        text = read_text(record)
         checks.check('the keys are recorded', 'menu mnuStart\n' in text and 'key 37 0\n' in text and
                      'key 39 0\n' in text and
                      text.endswith('menu mnuQuit\n'), text[-300:])
         linux = run([linux_farvane, '--script', 'game.txt', '--screenshot', 'linux.png'], folder)
         replayed = pixels(os.path.join(folder, 'linux.png'))
-        checks.check('the recording replays on Linux to the picture the window shows',
-                     linux[0] == 0 and replayed is not None and replayed[2] == shown, f'{linux}')
+        checks.check('the whole recording replays on Linux to the same picture',
+                     linux[0] == 0 and replayed is not None and expected is not None and replayed[2] == expected[2],
+                     f'{linux}')
         program = None
-        # Ended from outside while a game runs: the record is closed where the game stood.
-        endings = [('Ctrl+C in the console', lambda: program.send_signal(signal.SIGINT), 130, 'wait '),
-                   ('log-off', lambda: subprocess.run([wine.wine, 'wineboot', '--end-session'], env=wine.env,
-                                                      capture_output=True), 0, 'close')]
-        for name, end, expected, last in endings:
+        # Ended from outside while a game runs: the record is closed where the game stood. Ctrl+C
+        # in a terminal reaches every process of its group: farvane.com and the farvane.exe it runs.
+        endings = [('Ctrl+C in the console', wine.exe[:-4] + '.com', lambda: os.killpg(program.pid, signal.SIGINT),
+                    130, 'wait '),
+                   ('log-off', wine.exe, lambda: subprocess.run([wine.wine, 'wineboot', '--end-session'],
+                                                                env=wine.env, capture_output=True), 0, 'close')]
+        for name, exe, end, expected, last in endings:
+            ended = os.path.join(folder, 'ended.txt')
+            if os.path.exists(ended):
+                os.remove(ended)
             with open(os.path.join(folder, 'err.txt'), 'wb') as err:
-                program = subprocess.Popen(wine.command(['--record', 'ended.txt']), cwd=folder, env=wine.env,
-                                           stdin=subprocess.DEVNULL, stdout=err, stderr=err)
-            window = display.window('Farvane V1.33.7', 60)
-            display.xdotool('windowactivate', '--sync', window)
-            display.keys('F10', 'Return', 'Return')
-            time.sleep(1.5)
+                program = subprocess.Popen(wine.command(['--record', 'ended.txt'], exe), cwd=folder, env=wine.env,
+                                           stdin=subprocess.DEVNULL, stdout=err, stderr=err, start_new_session=True)
+            # Ended once the game has run a while: the record then has its time in it.
+            started = start_game(ended) is not None and wait_for(
+                lambda: read_text(ended).split('menu mnuStart\n')[-1].startswith('wait '))
             end()
-            status = program.wait(timeout=20)
-            with open(os.path.join(folder, 'ended.txt')) as record:
-                lines = record.read().splitlines()
+            status = program.wait(timeout=60)
+            lines = read_text(ended).splitlines()
             replay = run([linux_farvane, '--script', 'ended.txt'], folder)
-            checks.check(f'{name} closes the record', status == expected and 'menu mnuStart' in lines and
+            checks.check(f'{name} closes the record', started and status == expected and 'menu mnuStart' in lines and
                          lines[-1].startswith(last) and replay[0] == 0, f'exit status {status}, {lines[-4:]}')
+        # Minimised, the game plays on to its end, as a desktop program does: the box comes up.
+        with open(os.path.join(folder, 'err.txt'), 'wb') as err:
+            program = subprocess.Popen(wine.command(['--record', 'minimised.txt']), cwd=folder, env=wine.env,
+                                       stdin=subprocess.DEVNULL, stdout=err, stderr=err)
+        window = start_game(os.path.join(folder, 'minimised.txt'))
+        if window:
+            display.xdotool('windowminimize', '--sync', window)
+        checks.check('a minimised game plays on to the lost-game box',
+                     window is not None and display.window('Muahahahaa', 120) is not None, 'no box')
     finally:
         if program and program.poll() is None:
-            program.kill()
+            if os.getpgid(program.pid) == program.pid:
+                os.killpg(program.pid, signal.SIGKILL)  # farvane.com with the farvane.exe it started
+            else:
+                program.kill()
         wine.close()
         display.close()
+
+
+UNINSTALL_KEY = r'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Farvane'
+
+
+def installer(checks, linux_farvane, wine, setup):
+    """The installer, silently: the files, the Start menu entry and the Uninstall key; the installed
+    program replays a script; the silent uninstall takes every file, folder and key away again."""
+    profile = os.path.join(wine.env['WINEPREFIX'], 'drive_c', 'users', os.environ.get('USER') or 'root')
+    if not os.path.isdir(profile):
+        profile = max(glob.glob(os.path.join(wine.env['WINEPREFIX'], 'drive_c', 'users', '*')), key=len)
+    folder = os.path.join(profile, 'AppData', 'Local', 'Programs', 'Farvane')
+    entry = os.path.join(profile, 'AppData', 'Roaming', 'Microsoft', 'Windows', 'Start Menu', 'Programs', 'Farvane.lnk')
+
+    def everything():
+        """Every file and folder of the user's and every registry key, but the temporary files."""
+        found = set()
+        for top, folders, files in os.walk(profile):
+            if os.path.relpath(top, profile).split(os.sep)[0] == 'Temp':
+                continue
+            found.update(os.path.join(top, name) for name in folders + files)
+        return found
+
+    def key():
+        done = subprocess.run([wine.wine, 'reg', 'query', UNINSTALL_KEY], env=wine.env, capture_output=True,
+                              text=True, errors='replace')
+        return done.stdout if done.returncode == 0 else ''
+
+    before = everything()
+    status = subprocess.run([wine.wine, setup, '/S'], env=wine.env, capture_output=True, timeout=300).returncode
+    installed = sorted(os.listdir(folder)) if os.path.isdir(folder) else []
+    checks.check('the installer installs silently', status == 0 and installed ==
+                 ['COPYRIGHT.txt', 'LICENSE.txt', 'README.txt', 'farvane.com', 'farvane.exe', 'uninstall.exe'],
+                 f'status {status}, {installed}')
+    checks.check('the Start menu entry', os.path.isfile(entry), entry)
+    values = key()
+    checks.check('the Uninstall key', all(f'{name}    REG_{kind}' in values for name, kind in (
+        ('DisplayName', 'SZ    Farvane'), ('DisplayVersion', 'SZ    1.33.7'), ('DisplayIcon', 'SZ'),
+        ('Publisher', 'SZ    The Farvane developers'), ('EstimatedSize', 'DWORD'),
+        ('UninstallString', 'SZ'), ('QuietUninstallString', 'SZ'))), values)
+    linux = run([linux_farvane, '--script', 'steer.txt'], SCRIPTS)
+    windows = run(wine.command(['--script', 'steer.txt'], os.path.join(folder, 'farvane.com')), SCRIPTS, env=wine.env)
+    same_run(checks, 'the installed program', linux, windows)
+    status = subprocess.run([wine.wine, os.path.join(folder, 'uninstall.exe'), '/S'], env=wine.env,
+                            capture_output=True, timeout=300).returncode
+    # The uninstaller goes on from a copy of itself, so its effect is waited for.
+    left = wait_for(lambda: (everything() == before and not key()) or None, 120)
+    checks.check('the silent uninstall leaves nothing behind', status == 0 and left,
+                 f'status {status}, left: {sorted(everything() - before)[:5]}, key: {key()[:200]}')
+
+
+def same_bytes(checks, build):
+    """A second build of the same sources, copied into a folder with spaces in its name, gives the
+    same programs, zip and installer to the byte."""
+    made = [name for name in ('farvane.exe', 'farvane.com') + tuple(
+        os.path.basename(path) for path in glob.glob(os.path.join(build, 'farvane-*.zip')) +
+        glob.glob(os.path.join(build, 'farvane-*-setup.exe')))]
+    if len(made) < 4:
+        checks.check('the zip and the installer were made (scripts/windows.sh)', False, f'only {made}')
+        return
+    listed = subprocess.run(['git', 'ls-files', '-z', '--cached', '--others', '--exclude-standard'], cwd=ROOT,
+                            capture_output=True)
+    epoch = subprocess.run(['git', 'log', '-1', '--format=%ct'], cwd=ROOT, capture_output=True, text=True).stdout.strip()
+    if listed.returncode != 0 or not epoch:
+        print('windows: the second build skipped, the sources are not in git')
+        return
+    # Beside the first build, where a shared compile cache (CCACHE_BASEDIR) may serve it too.
+    with tempfile.TemporaryDirectory(prefix='second build ', dir=build) as scratch:
+        copy = os.path.join(scratch, 'farvane sources')
+        for name in listed.stdout.decode().split('\0'):
+            if name and os.path.isfile(os.path.join(ROOT, name)):
+                os.makedirs(os.path.dirname(os.path.join(copy, name)), exist_ok=True)
+                shutil.copy2(os.path.join(ROOT, name), os.path.join(copy, name))
+        done = subprocess.run([os.path.join(copy, 'scripts', 'windows.sh')], capture_output=True, text=True,
+                              env=dict(os.environ, SOURCE_DATE_EPOCH=epoch))
+        checks.check('a second build in a folder with spaces', done.returncode == 0 and 'CMake Warning' not in done.stderr,
+                     (done.stdout + done.stderr)[-600:])
+
+        def sha256(path):
+            with open(path, 'rb') as made_file:
+                return hashlib.sha256(made_file.read()).hexdigest() if os.path.exists(path) else None
+        for name in made:
+            first, second = sha256(os.path.join(build, name)), sha256(os.path.join(copy, 'build-windows', name))
+            checks.check(f'{name}: the same SHA-256 from two builds', first == second, f'{first} and {second}')
 
 
 def main():
@@ -307,6 +516,7 @@ def main():
     parser.add_argument('--farvane', required=True, help='the Linux farvane program')
     parser.add_argument('--exe', required=True, help='farvane.exe')
     parser.add_argument('--shot', help='where to keep a picture of the window in play')
+    parser.add_argument('--one-build', action='store_true', help='skip the second build that checks for the same bytes')
     options = parser.parse_args()
     missing = [what for what, there in (('Wine', wine_loader()),
                                         ('wineserver', shutil.which('wineserver')),
@@ -321,11 +531,24 @@ def main():
     wine = Wine(options.exe)
     scratch = tempfile.mkdtemp(prefix='farvane-wine-')
     try:
-        scripts, dumps = replay_scripts(checks, os.path.abspath(options.farvane), wine, scratch)
+        linux_farvane = os.path.abspath(options.farvane)
+        console = options.exe[:-4] + '.com'
+        checks.check('farvane.exe is a GUI program, farvane.com a console one',
+                     pe_subsystem(options.exe) == 2 and os.path.exists(console) and pe_subsystem(console) == 3,
+                     f'subsystems {pe_subsystem(options.exe)}, {os.path.exists(console) and pe_subsystem(console)}')
+        scripts, dumps = replay_scripts(checks, linux_farvane, wine, scratch)
         print(f'windows: {scripts} replay scripts, {dumps} dumps compared byte for byte')
-        options_and_files(checks, os.path.abspath(options.farvane), wine, scratch)
-        window_game(checks, os.path.abspath(options.farvane), wine, scratch,
-                    os.path.abspath(options.shot) if options.shot else None)
+        shell_runs(checks, linux_farvane, wine)
+        options_and_files(checks, linux_farvane, wine, scratch)
+        build = os.path.dirname(os.path.abspath(options.exe))
+        setups = glob.glob(os.path.join(build, 'farvane-*-setup.exe'))
+        if setups:
+            installer(checks, linux_farvane, wine, setups[0])
+        else:
+            checks.check('the installer was made (scripts/windows.sh)', False, f'no farvane-*-setup.exe in {build}')
+        window_game(checks, linux_farvane, wine, scratch, os.path.abspath(options.shot) if options.shot else None)
+        if not options.one_build:
+            same_bytes(checks, build)
     finally:
         wine.close()
         shutil.rmtree(scratch, ignore_errors=True)
