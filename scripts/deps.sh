@@ -16,11 +16,12 @@ package_packages=(dpkg-dev file binutils lintian)
 # installer made with NSIS, and Wine to run them.
 windows_packages=(cmake ninja-build g++-mingw-w64-x86-64-posix python3 nsis wine wine64)
 # scripts/test.sh, beyond the three above and the Windows list: GoogleTest and Google Benchmark;
-# clang with libc++ and libFuzzer; the validators of the desktop entry, the AppStream file and the
-# manual page; the window under a real X server and window manager (tests/desktop/x11_test.sh);
-# the page in headless Chromium through Selenium (tests/web/page_test.py); the Windows program
-# under Wine (tests/windows/wine_test.py; xwd from x11-apps reads its window's pixels).
-test_packages=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev libc++-14-dev libc++abi-14-dev
+# clang with libc++ and libFuzzer; clang-format for the code's layout; the validators of the
+# desktop entry, the AppStream file and the manual page; the window under a real X server and
+# window manager (tests/desktop/x11_test.sh); the page in headless Chromium through Selenium
+# (tests/web/page_test.py); the Windows program under Wine (tests/windows/wine_test.py; xwd from
+# x11-apps reads its window's pixels).
+test_packages=(libgtest-dev libgmock-dev libbenchmark-dev clang clang-format libclang-rt-14-dev libc++-14-dev libc++abi-14-dev
                desktop-file-utils appstream groff-base man-db
                xvfb xauth openbox xdotool x11-apps
                chromium chromium-driver python3-selenium "${windows_packages[@]}")

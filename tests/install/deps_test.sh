@@ -34,7 +34,7 @@ web=(cmake=cmake ninja=ninja-build emcmake=emscripten em++=emscripten /usr/bin/p
 package=(cpack=cmake dpkg-buildflags=dpkg-dev dpkg-shlibdeps=dpkg-dev file=file strip=binutils lintian=lintian)
 test=(/usr/include/gtest/gtest.h=libgtest-dev /usr/include/gmock/gmock.h=libgmock-dev
       /usr/include/benchmark/benchmark.h=libbenchmark-dev '/usr/lib/*/cmake/Qt6Test/Qt6TestConfig.cmake=qt6-base-dev'
-      clang++=clang /usr/lib/llvm-14/include/c++/v1/vector=libc++-14-dev /usr/lib/llvm-14/lib/libc++abi.so=libc++abi-14-dev
+      clang++=clang clang-format=clang-format /usr/lib/llvm-14/include/c++/v1/vector=libc++-14-dev /usr/lib/llvm-14/lib/libc++abi.so=libc++abi-14-dev
       '/usr/lib/llvm-14/lib/clang/*/lib/linux/libclang_rt.fuzzer-*.a=libclang-rt-14-dev'
       desktop-file-validate=desktop-file-utils appstreamcli=appstream groff=groff-base lexgrog=man-db
       Xvfb=xvfb openbox=openbox xdotool=xdotool chromium=chromium chromedriver=chromium-driver
