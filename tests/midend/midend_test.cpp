@@ -587,6 +587,21 @@ TEST(MidEnd, TheWatchDeadlinesFollowTheSpeed)
     }
 }
 
+// What a window's title says of a watch, after the form's caption.
+TEST(MidEnd, TheWatchTitleSaysWhereItStands)
+{
+    const struct {
+        WatchPosition position;
+        const char* title;
+    } cases[] = {
+        {{7599, 42000, 2, true, false}, "Farvane V1.33.7 \u2014 0:07.5 / 0:42.0, 2\u00d7, paused"},
+        {{0, 65000, 0.25, false, false}, "Farvane V1.33.7 \u2014 0:00.0 / 1:05.0, \u00bc\u00d7"},
+        {{3600000, 3600000, 1.5, true, true}, "Farvane V1.33.7 \u2014 1:00:00.0 / 1:00:00.0, 1.5\u00d7, over"},
+    };
+    for (const auto& row : cases)
+        EXPECT_EQ(watchTitle(row.position), row.title);
+}
+
 // A burst of a billion ticks (stray countdown ticks after a lost game) goes in slices: each call
 // returns with the next one due at once, so the window still takes its close button.
 TEST(MidEnd, AWatchedBurstGoesInSlicesAndTheWindowStillCloses)
