@@ -426,7 +426,7 @@ def play(page, checks, downloads):
                     page.settle()
             return boxes
         assert watch_to_end() == checks.replay(script).count('"msgbox"')
-        ActionChains(driver).send_keys(Keys.ARROW_LEFT).perform()  # the watcher's keys change nothing
+        ActionChains(driver).send_keys(Keys.ARROW_UP).perform()  # the recorded game's keys change nothing
         page.advance(500)
         checks.same_pixels('watched', script)
         # Over: watch again, or play.
