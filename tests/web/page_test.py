@@ -143,6 +143,8 @@ class Checks:
     def run(self, name, check):
         try:
             check()
+            refused = csp_violations(self.page.driver)
+            assert not refused, f'the Content-Security-Policy refused: {refused}'
             self.passed += 1
             print('PASS', name)
         except Exception:  # noqa: BLE001 - every failure is reported and counted
@@ -187,6 +189,11 @@ class Checks:
         assert lines[-1] == self.page.dump(), f'replay: {lines[-1]}\npage:   {self.page.dump()}'
 
 
+def csp_violations(driver):
+    """What the page's Content-Security-Policy refused since the last call, from the browser's log."""
+    return [entry['message'] for entry in driver.get_log('browser') if 'Content Security Policy' in entry['message']]
+
+
 def first_move(script):
     return next((line for line in script.splitlines() if not line.startswith('#')), '')
 
@@ -209,6 +216,21 @@ def play(page, checks, downloads):
         assert all(page.enabled(i) for i in ('mnuFile', 'mnuHelp'))
         checks.same_pixels('start')
     checks.run('title, heading and the start scene', title_and_start_scene)
+
+    def policy_in_force():
+        # What a script injected into the page tries; each must fail, and be reported. (A string
+        # given to setTimeout is evaluated as eval would: the probe for eval, which the test's own
+        # scripts may run.)
+        for attempt in ("await import('data:text/javascript,window.ran = 1')",
+                        "document.head.append(Object.assign(document.createElement('script'), {textContent: 'window.ran = 1'}))",
+                        "setTimeout('window.ran = 1')",
+                        "await fetch('http://example.invalid/')"):
+            ran = driver.execute_async_script(
+                f'(async () => {{ {attempt}; await new Promise((r) => setTimeout(r, 50)); }})()'
+                '.then(() => !!window.ran, () => false).then(arguments[0])')
+            assert not ran, attempt
+        assert len(csp_violations(driver)) >= 4
+    checks.run('the Content-Security-Policy refuses inline script, eval, other scripts and hosts', policy_in_force)
 
     def help_texts():
         page.choose('mnuHelp', 'mnuAbout')
@@ -701,6 +723,7 @@ def main():
         options.binary_location = chromium_binary()
         for flag in CHROMIUM_FLAGS + ['--user-data-dir=' + os.path.join(scratch, 'profile')]:
             options.add_argument(flag)
+        options.set_capability('goog:loggingPrefs', {'browser': 'ALL'})
         options.add_experimental_option('prefs', {'download.default_directory': downloads,
                                                   'download.prompt_for_download': False})
         driver = webdriver.Chrome(service=Service(shutil.which('chromedriver')), options=options)
