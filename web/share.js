@@ -136,7 +136,13 @@ async function share() {
     if (!game.ended) await run('farvane_frame', now()); // the record reaches this moment
     bytes = new TextEncoder().encode(recording());
   }
-  const link = await linkTo(bytes);
+  let link;
+  try {
+    link = await linkTo(bytes);
+  } catch (error) {
+    shareNote.textContent = `The game could not be made a link here: ${error}`; // no CompressionStream
+    return;
+  }
   shareLink.value = link;
   try {
     await navigator.clipboard.writeText(link);
