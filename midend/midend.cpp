@@ -264,9 +264,12 @@ MidEnd::MidEnd(RealMillis start, ShowBox showBox, RecordOptions recording)
 {
 }
 
-MidEnd::MidEnd(RealMillis start, ShowBox showBox, ReplayScript script)
+MidEnd::MidEnd(RealMillis start, ShowBox showBox, ReplayScript script, WatchStart from)
     : impl(std::make_unique<Impl>(start, std::move(showBox), RecordOptions{}, std::move(script)))
 {
+    watchSetSpeed(start, from.speed);
+    if (from.fromMs > 0)
+        watchSeek(start, from.fromMs);
 }
 
 MidEnd::~MidEnd() = default;
@@ -462,6 +465,11 @@ std::string watchText(const WatchPosition& position)
     else if (position.paused)
         text += ", paused";
     return text;
+}
+
+std::string watchTitle(const WatchPosition& position)
+{
+    return std::string(FormCaption) + " \u2014 " + watchText(position);
 }
 
 std::optional<RealMillis> MidEnd::deadline() const

@@ -79,6 +79,16 @@ struct WatchPosition {
 // caption. Tenths of a second, rounded down; hours when the length has any.
 std::string watchText(const WatchPosition& position);
 
+// The caption a window shows while watching: the form's, then where the watch stands,
+// "Farvane V1.33.7 — 0:07.5 / 0:42.0, 2×, paused".
+std::string watchTitle(const WatchPosition& position);
+
+// How a watch starts: its speed, and the virtual time it starts at (clamped to the length).
+struct WatchStart {
+    double speed = 1;
+    std::uint64_t fromMs = 0;
+};
+
 // Where a live game's recording goes, if anywhere.
 struct RecordOptions {
     RecordSink* sink = nullptr; // none: nothing is recorded; else it must outlive the mid end
@@ -98,6 +108,9 @@ public:
     static constexpr RealMillis StallMs = 250;
     // Real time between two checkpoints of a recording (see RecordOptions).
     static constexpr RealMillis CheckpointMs = 1000;
+    // While a watch plays, a window shows where it stands this often (calling advance() then too),
+    // also through a stretch with no tick.
+    static constexpr RealMillis WatchShowMs = 100;
 
     // A live game: loads the form at real time `start`, where the virtual clock starts at 0.
     MidEnd(RealMillis start, ShowBox showBox, RecordOptions recording = {});
@@ -107,7 +120,7 @@ public:
     // program as close() does. When the script runs out, or the recorded game ends, the watch is
     // over: the picture stays as `farvane --script FILE --screenshot` draws it and time stops.
     // key() takes the watcher's controls instead (see below).
-    MidEnd(RealMillis start, ShowBox showBox, ReplayScript script);
+    MidEnd(RealMillis start, ShowBox showBox, ReplayScript script, WatchStart from = {});
     ~MidEnd();
     MidEnd(const MidEnd&) = delete;
     MidEnd& operator=(const MidEnd&) = delete;

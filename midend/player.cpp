@@ -58,14 +58,12 @@ void ScriptPlayer::rewind()
     sceneAtBox.reset();
 }
 
-ScriptPlayer::Millis ScriptPlayer::length() const
+VirtualClock::Millis scriptLength(const ReplayScript& script)
 {
-    Millis total = 0;
-    if (!script)
-        return total;
-    for (const Command& command : script->commands) {
+    VirtualClock::Millis total = 0;
+    for (const Command& command : script.commands) {
         if (command.kind == CommandKind::Wait)
-            total += static_cast<Millis>(command.amount);
+            total += static_cast<VirtualClock::Millis>(command.amount);
         else if (command.kind == CommandKind::Close ||
                  (command.kind == CommandKind::Menu && command.menu == MenuName::mnuQuit))
             break;

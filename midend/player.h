@@ -14,6 +14,9 @@
 
 namespace farvane {
 
+// A script's whole virtual time: its waits, up to its end or to a close or Quit that ends it.
+VirtualClock::Millis scriptLength(const ReplayScript& script);
+
 class ScriptPlayer final : private Host {
 public:
     using Millis = VirtualClock::Millis;
@@ -51,8 +54,8 @@ public:
     void rewind();
     // Ends the play() call in progress after the tick or command in progress, as if its budget ran out.
     void stop() { stopping = true; }
-    // The script's whole virtual time: its waits up to the end or to a close or Quit that ends it.
-    Millis length() const;
+    // The script's whole virtual time (scriptLength), 0 without one.
+    Millis length() const { return script ? scriptLength(*script) : 0; }
 
     // When the next tick or script event falls due, if any.
     std::optional<Millis> nextDue() const;

@@ -587,14 +587,28 @@ TEST(MidEnd, TheWatchDeadlinesFollowTheSpeed)
     }
 }
 
+// What a window's title says of a watch, after the form's caption.
+TEST(MidEnd, TheWatchTitleSaysWhereItStands)
+{
+    const struct {
+        WatchPosition position;
+        const char* title;
+    } cases[] = {
+        {{7599, 42000, 2, true, false}, "Farvane V1.33.7 \u2014 0:07.5 / 0:42.0, 2\u00d7, paused"},
+        {{0, 65000, 0.25, false, false}, "Farvane V1.33.7 \u2014 0:00.0 / 1:05.0, \u00bc\u00d7"},
+        {{3600000, 3600000, 1.5, true, true}, "Farvane V1.33.7 \u2014 1:00:00.0 / 1:00:00.0, 1.5\u00d7, over"},
+    };
+    for (const auto& row : cases)
+        EXPECT_EQ(watchTitle(row.position), row.title);
+}
+
 // A burst of a billion ticks (stray countdown ticks after a lost game) goes in slices: each call
 // returns with the next one due at once, so the window still takes its close button.
 TEST(MidEnd, AWatchedBurstGoesInSlicesAndTheWindowStillCloses)
 {
     ScriptError error;
-    TestHost watcher(false, parseScript("menu mnuStart\nwait 600\nmenu mnuRestart\nwait 60000\nmenu mnuStart\n"
-                                        "tick Timer2 1000000000\n",
-                                        error));
+    const std::string burst = "menu mnuStart\nwait 600\nmenu mnuRestart\nwait 60000\nmenu mnuStart\ntick Timer2 ";
+    TestHost watcher(false, parseScript(burst + "1000000000\n", error));
     for (int call = 0; call < 100000 && watcher.game.form().CountdownStep < 100; ++call)
         watcher.game.advance(watcher.real = std::max(watcher.real, watcher.game.deadline().value_or(watcher.real)));
     ASSERT_EQ(watcher.boxes.size(), 1u);
@@ -605,6 +619,17 @@ TEST(MidEnd, AWatchedBurstGoesInSlicesAndTheWindowStillCloses)
     EXPECT_LE(*watcher.game.deadline(), watcher.real);
     watcher.game.close(watcher.real);
     EXPECT_TRUE(watcher.game.ended());
+
+    // A seek through a burst goes in slices too, and lands where it was sent.
+    TestHost seeker = watching(burst + "2000000\nwait 100\n");
+    seeker.game.watchSeek(seeker.real, 60700);
+    EXPECT_LT(seeker.game.watchPosition().at, 60700u);
+    ASSERT_TRUE(seeker.game.deadline());
+    EXPECT_LE(*seeker.game.deadline(), seeker.real);
+    for (int call = 0; call < 100000 && seeker.game.watchPosition().at < 60700; ++call)
+        seeker.game.advance(seeker.real);
+    EXPECT_EQ(seeker.game.watchPosition().at, 60700u);
+    EXPECT_TRUE(seeker.boxes.empty());
 }
 
 } // namespace
