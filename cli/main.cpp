@@ -1,6 +1,8 @@
 // The farvane program: the game window, or a replay script run headless.
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
+#include <cstdint>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -14,13 +16,14 @@
 #include "files/atomicfile.h"
 #include "farvane/version.h"
 #include "headless/driver.h"
+#include "midend/player.h"
 #include "midend/window.h"
 #include "script/script.h"
 
 namespace {
 
 constexpr const char* Usage =
-    "Usage: farvane [--record FILE | --watch FILE]\n"
+    "Usage: farvane [--record FILE | --watch FILE [--speed S] [--from SECONDS]]\n"
     "       farvane --script FILE [--screenshot OUT.png [--scale R]]\n"
     "       farvane --help | --version\n"
     "\n"
@@ -28,6 +31,8 @@ constexpr const char* Usage =
     "  --record FILE        open the window and write every event the game handles to FILE,\n"
     "                       as a script that --script replays\n"
     "  --watch FILE         open the window and play the script FILE in it in real time\n"
+    "  --speed S            with --watch: play at S times real time, 0.25 to 8 (default 1)\n"
+    "  --from SECONDS       with --watch: start at SECONDS of the recording, 0 to its length\n"
     "  --script FILE        run the replay script FILE headless ('-' reads standard input)\n"
     "  --screenshot OUT.png with --script: write the window's client area after the script\n"
     "  --scale R            with --screenshot: draw it at device pixel ratio R, 1 to 4 (default 1)\n"
@@ -40,6 +45,13 @@ constexpr const char* Details =
     "Keys in the window:\n"
     "  Left, Right          steer: swing the road and shift every obstacle; 5 points a press\n"
     "  F10, Alt             reach the menus; the arrow keys and Return then choose in them\n"
+    "\n"
+    "Keys while watching:\n"
+    "  Space                pause and resume\n"
+    "  Left, Right          seek 5 s back and forward\n"
+    "  [ and ]              halve and double the speed\n"
+    "  .                    step one tick while paused\n"
+    "  Home, End            jump to the start and the end\n"
     "\n"
     "Script commands, one a line (blank lines and lines starting with # are skipped):\n"
     "  wait MS              advance the virtual clock MS ms, running every timer tick due\n"
@@ -84,9 +96,9 @@ bool outputAllowed(const std::string& path, const std::string& script)
     return false;
 }
 
-// A device pixel ratio from 1 to 4 in plain decimal ("2", "1.5"): no sign, exponent or other
+// A number in plain decimal ("2", "1.5") from `low` to `high`: no sign, exponent or other
 // spelling, so a typo is told rather than read as something else.
-std::optional<double> parseScale(const std::string& text)
+std::optional<double> parseDecimal(const std::string& text, double low, double high)
 {
     const std::size_t point = text.find('.');
     const std::string whole = text.substr(0, point);
@@ -98,9 +110,18 @@ std::optional<double> parseScale(const std::string& text)
     if (!digits(whole) || !digits(fraction))
         return std::nullopt;
     const double value = std::strtod(text.c_str(), nullptr);
-    if (!(value >= 1.0 && value <= 4.0))
+    if (!(value >= low && value <= high))
         return std::nullopt;
     return value;
+}
+
+// Virtual time in seconds, exactly, as --from takes it: "42", "7.25".
+std::string secondsText(std::uint64_t ms)
+{
+    std::string fraction = std::to_string(1000 + ms % 1000).substr(1);
+    while (!fraction.empty() && fraction.back() == '0')
+        fraction.pop_back();
+    return std::to_string(ms / 1000) + (fraction.empty() ? "" : "." + fraction);
 }
 
 } // namespace
@@ -130,6 +151,10 @@ int main(int argc, char** argv)
     std::string record;
     std::string scaleText;
     std::string watch;
+    std::string speedText;
+    std::string fromText;
+    bool haveSpeed = false;
+    bool haveFrom = false;
     bool haveScript = false;
     bool haveWatch = false;
     bool haveScreenshot = false;
@@ -142,7 +167,8 @@ int main(int argc, char** argv)
             if (seen)
                 return usageError(arg + " given twice");
             if (i + 1 >= argc)
-                return usageError(arg + (arg == "--scale" ? " needs a number" : " needs a file name"));
+                return usageError(arg + (arg == "--scale" || arg == "--speed" || arg == "--from" ? " needs a number"
+                                                                                                 : " needs a file name"));
             seen = true;
             into = argv[++i];
             return 0;
@@ -158,6 +184,10 @@ int main(int argc, char** argv)
             status = value(haveScreenshot, screenshot);
         } else if (arg == "--scale") {
             status = value(haveScale, scaleText);
+        } else if (arg == "--speed") {
+            status = value(haveSpeed, speedText);
+        } else if (arg == "--from") {
+            status = value(haveFrom, fromText);
         } else if (arg == "--record") {
             status = value(haveRecord, record);
         } else if (arg == "--watch") {
@@ -177,9 +207,19 @@ int main(int argc, char** argv)
         return usageError("--screenshot needs --script");
     if (haveScale && !haveScreenshot)
         return usageError("--scale needs --screenshot");
-    const std::optional<double> scale = haveScale ? parseScale(scaleText) : 1.0;
+    const std::optional<double> scale = haveScale ? parseDecimal(scaleText, 1, 4) : 1.0;
     if (!scale)
         return usageError("--scale needs a device pixel ratio from 1 to 4 (such as 2 or 1.5), not \"" + scaleText + "\"");
+    if ((haveSpeed || haveFrom) && !haveWatch)
+        return usageError(std::string(haveSpeed ? "--speed" : "--from") + " needs --watch");
+    const std::optional<double> speed = haveSpeed ? parseDecimal(speedText, 0.25, 8) : 1.0;
+    if (!speed)
+        return usageError("--speed needs a speed from 0.25 to 8 (such as 2 or 0.5), not \"" + speedText + "\"");
+    // Its upper bound, the recording's length, is known once the script is read.
+    const std::optional<double> from = haveFrom ? parseDecimal(fromText, 0, 1e12) : 0.0;
+    if (!from)
+        return usageError("--from needs a time in seconds from 0 to the recording's length (such as 7.5), not \"" +
+                          fromText + "\"");
 
     if (haveRecord && !outputAllowed(record, {}))
         return 2;
@@ -201,7 +241,12 @@ int main(int argc, char** argv)
                 farvane::replay::loadScript(watch, standardInput, standardError);
             if (!watched)
                 return 2;
-            return farvane::runWindow(argc, argv, {}, std::move(watched));
+            const std::uint64_t length = farvane::scriptLength(*watched);
+            const auto fromMs = static_cast<std::uint64_t>(std::llround(*from * 1000));
+            if (fromMs > length)
+                return usageError("--from " + fromText + " is past the end of " + farvane::printableName(watch) +
+                                  ", which lasts " + secondsText(length) + " seconds");
+            return farvane::runWindow(argc, argv, {}, std::move(watched), farvane::WatchStart{*speed, fromMs});
         }
         return farvane::runWindow(argc, argv, record);
 #else

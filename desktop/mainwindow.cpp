@@ -161,9 +161,9 @@ MainWindow::MainWindow(Recorder* recorder, QWidget* parent)
 {
 }
 
-MainWindow::MainWindow(ReplayScript script, QWidget* parent)
-    : MainWindow(parent, [&script](MidEnd::ShowBox show) {
-          return std::make_unique<MidEnd>(0, std::move(show), std::move(script));
+MainWindow::MainWindow(ReplayScript script, WatchStart start, QWidget* parent)
+    : MainWindow(parent, [&script, start](MidEnd::ShowBox show) {
+          return std::make_unique<MidEnd>(0, std::move(show), std::move(script), start);
       })
 {
 }
@@ -171,7 +171,6 @@ MainWindow::MainWindow(ReplayScript script, QWidget* parent)
 MainWindow::MainWindow(QWidget* parent, const std::function<std::unique_ptr<MidEnd>(MidEnd::ShowBox)>& load)
     : QMainWindow(parent), boxes(this), realTime([this] { return sinceLoad.elapsed(); })
 {
-    setWindowTitle(QString::fromUtf8(FormCaption.data(), static_cast<qsizetype>(FormCaption.size())));
     setWindowIcon(applicationIcon());
     // A fixed frame: the scene is laid out for exactly this client area.
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -179,10 +178,13 @@ MainWindow::MainWindow(QWidget* parent, const std::function<std::unique_ptr<MidE
 
     tickTimer.setSingleShot(true);
     tickTimer.setTimerType(Qt::PreciseTimer);
-    connect(&tickTimer, &QTimer::timeout, this, [this] {
+    const auto advance = [this] {
         mid->advance(static_cast<RealMillis>(realTime()));
         afterEvent();
-    });
+    };
+    connect(&tickTimer, &QTimer::timeout, this, advance);
+    watchTimer.setInterval(static_cast<int>(MidEnd::WatchShowMs));
+    connect(&watchTimer, &QTimer::timeout, this, advance);
 
     // The form loads at real time 0: the window's clock starts with it.
     sinceLoad.start();
@@ -377,9 +379,20 @@ void MainWindow::afterEvent()
     } else {
         tickTimer.stop();
     }
+    const WatchPosition watch = mid->watchPosition();
+    if (mid->watching() && !watch.paused && !watch.over && !mid->boxIsOpen()) {
+        if (!watchTimer.isActive())
+            watchTimer.start();
+    } else {
+        watchTimer.stop();
+    }
     showState();
     if (mid->watchOver() && watchOver)
         std::exchange(watchOver, nullptr)();
+    if (!watch.paused)
+        pausedShownAt.reset();
+    else if (watchPaused && pausedShownAt != watch.at)
+        watchPaused(*(pausedShownAt = watch.at));
 }
 
 void MainWindow::onWatchOver(std::function<void()> act)
@@ -396,6 +409,15 @@ void MainWindow::showState()
     fileMenu->menuAction()->setEnabled(menus.fileMenu);
     helpMenu->menuAction()->setEnabled(menus.helpMenu);
     view->sceneChanged();
+    showTitle();
+}
+
+void MainWindow::showTitle()
+{
+    const std::string title = mid->watching() ? watchTitle(mid->watchPosition()) : std::string(FormCaption);
+    const QString shown = QString::fromStdString(title);
+    if (windowTitle() != shown)
+        setWindowTitle(shown);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)
@@ -421,6 +443,7 @@ void MainWindow::endProgram()
     programEnded = true;
     boxes.closeBox();
     tickTimer.stop();
+    watchTimer.stop();
     hide();
     emit ended();
 }

@@ -38,8 +38,9 @@ class MainWindow : public QMainWindow {
 public:
     // Loads the form; `recorder`, when given, must outlive the window.
     explicit MainWindow(Recorder* recorder = nullptr, QWidget* parent = nullptr);
-    // Plays the recording `script` in real time; the watcher answers the box.
-    explicit MainWindow(ReplayScript script, QWidget* parent = nullptr);
+    // Plays the recording `script` in real time, as `start` says; the watcher answers the box and
+    // the title shows where the watch stands.
+    explicit MainWindow(ReplayScript script, WatchStart start = {}, QWidget* parent = nullptr);
     ~MainWindow() override;
 
     MidEnd& game() { return *mid; }
@@ -57,6 +58,8 @@ public:
     void setRealTimeSource(std::function<qint64()> source) { realTime = std::move(source); }
     // Called once when a watch is over (at once if it is over already).
     void onWatchOver(std::function<void()> act);
+    // Called each time a watch shows a paused position it did not show paused just before.
+    void onWatchPaused(std::function<void(std::uint64_t at)> act) { watchPaused = std::move(act); }
 
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -87,6 +90,7 @@ private:
     RealMillis showBox(std::string_view prompt, std::string_view title);
     void afterEvent();
     void showState();
+    void showTitle();
     void endProgram();
 
     QtHost boxes;
@@ -95,8 +99,11 @@ private:
     std::unique_ptr<MidEnd> mid;
     SceneView* view = nullptr;
     QTimer tickTimer;
+    QTimer watchTimer; // shows where a playing watch stands, also between ticks
     bool programEnded = false;
     std::function<void()> watchOver;
+    std::function<void(std::uint64_t)> watchPaused;
+    std::optional<std::uint64_t> pausedShownAt;
     std::array<QAction*, MenuItems.size()> actions{}; // by MenuName
     QMenu* fileMenu = nullptr;
     QMenu* helpMenu = nullptr;

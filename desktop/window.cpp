@@ -248,7 +248,8 @@ StopSignals::~StopSignals()
     }
 }
 
-int runWindow(int& argc, char** argv, const std::string& recordPath, std::optional<ReplayScript> watch)
+int runWindow(int& argc, char** argv, const std::string& recordPath, std::optional<ReplayScript> watch,
+              WatchStart start)
 {
     // Without a display Qt would abort; say what is wrong instead, before any file is touched.
     if (const std::string problem = displayProblem(); !problem.empty()) {
@@ -302,12 +303,17 @@ int runWindow(int& argc, char** argv, const std::string& recordPath, std::option
                                                            : "cannot write " + printableName(recordPath) + ": not enough memory") + "\n";
     std::set_new_handler(onOutOfMemory);
     std::unique_ptr<MainWindow> made =
-        watch ? std::make_unique<MainWindow>(std::move(*watch)) : std::make_unique<MainWindow>(recorder.get());
+        watch ? std::make_unique<MainWindow>(std::move(*watch), start) : std::make_unique<MainWindow>(recorder.get());
     MainWindow& window = *made;
     shown = &window;
     // For tests: the frame a watch ends on, as the screen shows it, goes to this PNG file.
     if (const std::string grab = variable("FARVANE_WATCH_GRAB"); watch && !grab.empty())
         window.onWatchOver([&window, grab] { saveShownFrame(window, grab); });
+    // And each paused position it shows to FOLDER/MS.png, MS its virtual time.
+    if (const std::string folder = variable("FARVANE_WATCH_GRAB_PAUSED"); watch && !folder.empty())
+        window.onWatchPaused([&window, folder](std::uint64_t at) {
+            saveShownFrame(window, folder + "/" + std::to_string(at) + ".png");
+        });
     // Ends every event loop at once, the box's included.
     QObject::connect(&window, &MainWindow::ended, &app, [] { QCoreApplication::exit(0); });
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &window, [&window] { window.closeRecord(); });

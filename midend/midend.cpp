@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 #include "midend/player.h"
 #include "picture/scenediff.h"
@@ -19,7 +20,7 @@ public:
     Impl(RealMillis start, ShowBox show, RecordOptions recording, std::optional<ReplayScript> watched)
         : showBox(std::move(show)), sink(recording.sink), checkpoints(recording.checkpoints),
           watching(watched.has_value()), player(*this, std::move(watched)), game(player.form()),
-          clock(player.clock()), offset(start), nextCheckpoint(start + CheckpointMs)
+          clock(player.clock()), offset(start), nextCheckpoint(start + CheckpointMs), length(player.length())
     {
     }
 
@@ -28,6 +29,15 @@ public:
     {
         if (programEnded || boxOpen)
             return;
+        // A seek passes a box without showing it; a jump to the next box stops just after it.
+        if (seeking) {
+            if (findingBox) {
+                findingBox = false;
+                seekTarget = clock.now();
+                player.stop();
+            }
+            return;
+        }
         boxOpen = true;
         changed = true;
         leaveOut(eventTime);
@@ -41,7 +51,11 @@ public:
         }
     }
 
-    void ticked() override { changed = true; }
+    void ticked() override
+    {
+        changed = true;
+        ++ticks;
+    }
 
     void ended() override
     {
@@ -75,13 +89,15 @@ public:
         eventTime = now;
         // Far beyond any real run, and still a whole number a double holds exactly.
         constexpr RealMillis Latest = 9007199254740992.0; // 2^53
-        const RealMillis real = std::floor(now - offset);
+        // A hair over, so that a deadline computed at any speed reaches its own tick.
+        const RealMillis real = std::floor((now - offset) * speed + 1e-7);
         const Millis reached = !(real > 0) ? 0 : static_cast<Millis>(std::min(real, Latest)); // NaN too
         Millis until = std::max<Millis>(clock.now(), reached);
         // After a stall play resumes where it stood instead of racing through every tick it
         // missed; the virtual clock, and so a record, stays exact.
-        if (const std::optional<Millis> due = player.nextDue(); due && until > *due + static_cast<Millis>(StallMs)) {
-            offset += static_cast<RealMillis>(until - *due);
+        if (const std::optional<Millis> due = player.nextDue();
+            due && static_cast<RealMillis>(until) > static_cast<RealMillis>(*due) + StallMs * speed) {
+            offset += static_cast<RealMillis>(until - *due) / speed;
             until = *due;
         }
         inEvent = true;
@@ -90,6 +106,46 @@ public:
         inEvent = false;
         if (watching)
             changed = true; // a key or menu choice of the script may have run
+    }
+
+    // --- Watching ---
+    bool watchControls() const { return watching && !programEnded && !boxOpen && !inEvent; }
+
+    // Play goes on from the clock as it stands at real time `now`.
+    void reanchor(RealMillis now)
+    {
+        offset = now - static_cast<RealMillis>(clock.now()) / speed;
+        if (leftOutSince)
+            leftOutSince = now;
+    }
+
+    void seek(RealMillis now, Millis target, bool toNextBox = false)
+    {
+        target = std::min(target, length);
+        if (target < clock.now())
+            player.rewind();
+        seekTarget = target;
+        findingBox = toNextBox;
+        continueSeek(now);
+    }
+
+    // A seek through a long burst goes on in the next calls, as play does.
+    void continueSeek(RealMillis now)
+    {
+        eventTime = now;
+        seeking = true;
+        inEvent = true;
+        bool more = true;
+        for (int slice = 0; more && slice < SeekSlices; ++slice)
+            more = player.play(*seekTarget, ScriptPlayer::Slice);
+        inEvent = false;
+        seeking = false;
+        changed = true;
+        if (!more) {
+            seekTarget.reset();
+            findingBox = false;
+            reanchor(now);
+        }
     }
 
     void checkpoint(RealMillis now)
@@ -184,6 +240,16 @@ public:
     bool inEvent = false;
     bool programEnded = false;
 
+    // Watching.
+    static constexpr int SeekSlices = 64; // slices of play a seek runs in one call
+    Millis length = 0;
+    double speed = 1;
+    bool paused = false;
+    bool seeking = false;    // boxes pass unseen
+    bool findingBox = false; // and the first one ends the seek
+    std::optional<Millis> seekTarget; // a seek in progress
+    std::uint64_t ticks = 0;
+
     // The picture.
     std::optional<FrameBuffer> picture;
     PixelOrder order = PixelOrder::Argb32;
@@ -198,16 +264,23 @@ MidEnd::MidEnd(RealMillis start, ShowBox showBox, RecordOptions recording)
 {
 }
 
-MidEnd::MidEnd(RealMillis start, ShowBox showBox, ReplayScript script)
+MidEnd::MidEnd(RealMillis start, ShowBox showBox, ReplayScript script, WatchStart from)
     : impl(std::make_unique<Impl>(start, std::move(showBox), RecordOptions{}, std::move(script)))
 {
+    watchSetSpeed(start, from.speed);
+    if (from.fromMs > 0)
+        watchSeek(start, from.fromMs);
 }
 
 MidEnd::~MidEnd() = default;
 
 void MidEnd::advance(RealMillis now)
 {
-    if (impl->blocked())
+    if (impl->seekTarget && impl->watchControls()) {
+        impl->continueSeek(now);
+        return;
+    }
+    if (impl->blocked() || impl->paused)
         return;
     impl->runDue(now);
     impl->checkpoint(now);
@@ -215,6 +288,23 @@ void MidEnd::advance(RealMillis now)
 
 bool MidEnd::key(RealMillis now, std::int16_t code, std::int16_t shift)
 {
+    if (impl->watching) {
+        if (!impl->watchControls())
+            return false;
+        const Impl::Millis at = impl->seekTarget.value_or(impl->clock.now());
+        constexpr Impl::Millis Leap = 5000;
+        switch (code) {
+        case 32: watchPause(now, !impl->paused); return true;
+        case 37: watchSeek(now, at > Leap ? at - Leap : 0); return true;
+        case 39: watchSeek(now, at + Leap); return true;
+        case 219: watchSetSpeed(now, impl->speed / 2); return true;
+        case 221: watchSetSpeed(now, impl->speed * 2); return true;
+        case 190: watchStep(now); return true;
+        case 36: watchSeek(now, 0); return true;
+        case 35: watchJumpToEnd(now); return true;
+        default: return false;
+        }
+    }
     if (!impl->beginEvent(now))
         return false;
     const Command command{.kind = CommandKind::Key, .amount = code, .shift = shift};
@@ -268,8 +358,126 @@ void MidEnd::setHidden(RealMillis now, bool hide)
     }
 }
 
+void MidEnd::watchPause(RealMillis now, bool pause)
+{
+    if (!impl->watchControls() || pause == impl->paused)
+        return;
+    if (pause) {
+        // Everything due by now has run; the clock holds there.
+        if (!impl->seekTarget && !impl->blocked())
+            impl->runDue(now);
+        impl->paused = true;
+    } else {
+        impl->paused = false;
+        impl->reanchor(now);
+    }
+    impl->changed = true;
+}
+
+void MidEnd::watchSetSpeed(RealMillis now, double speed)
+{
+    if (!impl->watchControls() || std::isnan(speed))
+        return;
+    speed = std::clamp(speed, 0.25, 8.0);
+    // Virtual time runs on from where it stands at `now` (or where it stopped being taken in).
+    if (!impl->paused) {
+        const RealMillis from = impl->leftOutSince.value_or(now);
+        const RealMillis reached = (from - impl->offset) * impl->speed;
+        impl->offset = from - reached / speed;
+    }
+    impl->speed = speed;
+    impl->changed = true;
+}
+
+void MidEnd::watchSeek(RealMillis now, std::uint64_t virtualMs)
+{
+    if (impl->watchControls())
+        impl->seek(now, virtualMs);
+}
+
+void MidEnd::watchJumpToBox(RealMillis now)
+{
+    if (impl->watchControls())
+        impl->seek(now, impl->length, true);
+}
+
+void MidEnd::watchJumpToEnd(RealMillis now) { watchSeek(now, impl->length); }
+
+void MidEnd::watchStep(RealMillis now)
+{
+    if (!impl->watchControls() || !impl->paused || impl->seekTarget)
+        return;
+    impl->eventTime = now;
+    const std::uint64_t before = impl->ticks;
+    // Bounded, like every call: a script with no timer on for a long way stops short.
+    for (int work = 0; impl->ticks == before && work < (1 << 20); ++work) {
+        const std::optional<Impl::Millis> due = impl->player.nextDue();
+        if (!due || impl->stopped() || impl->player.scriptOver())
+            break;
+        impl->inEvent = true;
+        impl->player.play(*due, 1);
+        impl->inEvent = false;
+        if (impl->programEnded)
+            break;
+    }
+    impl->changed = true;
+}
+
+WatchPosition MidEnd::watchPosition() const
+{
+    return WatchPosition{.at = impl->clock.now(),
+                         .length = impl->length,
+                         .speed = impl->speed,
+                         .paused = impl->paused,
+                         .over = watchOver()};
+}
+
+std::string watchText(const WatchPosition& position)
+{
+    const bool hours = position.length >= 3600000;
+    const auto time = [hours](std::uint64_t ms) {
+        const std::uint64_t tenths = ms / 100;
+        const std::uint64_t seconds = tenths / 10;
+        std::string text;
+        if (hours)
+            text = std::to_string(seconds / 3600) + ':' + (seconds / 60 % 60 < 10 ? "0" : "") +
+                   std::to_string(seconds / 60 % 60);
+        else
+            text = std::to_string(seconds / 60);
+        text += std::string(":") + (seconds % 60 < 10 ? "0" : "") + std::to_string(seconds % 60) + '.' +
+                std::to_string(tenths % 10);
+        return text;
+    };
+    // 0.25 and 0.5 as the fractions, any other speed in its shortest decimal.
+    std::string speed;
+    if (position.speed == 0.25)
+        speed = "\u00bc";
+    else if (position.speed == 0.5)
+        speed = "\u00bd";
+    else {
+        char digits[32];
+        std::snprintf(digits, sizeof digits, "%g", position.speed);
+        speed = digits;
+    }
+    std::string text = time(position.at) + " / " + time(position.length) + ", " + speed + "\u00d7";
+    if (position.over)
+        text += ", over";
+    else if (position.paused)
+        text += ", paused";
+    return text;
+}
+
+std::string watchTitle(const WatchPosition& position)
+{
+    return std::string(FormCaption) + " \u2014 " + watchText(position);
+}
+
 std::optional<RealMillis> MidEnd::deadline() const
 {
+    if (impl->seekTarget && impl->watchControls())
+        return impl->eventTime; // a long seek goes on at once
+    if (impl->paused)
+        return std::nullopt;
     // A watch that is over stops the clock, also with a timer still on.
     if (impl->stopped() || impl->boxOpen || impl->hiddenSince || watchOver())
         return std::nullopt;
@@ -277,7 +485,7 @@ std::optional<RealMillis> MidEnd::deadline() const
     if (!due)
         return std::nullopt;
     // The tick's own deadline, not an interval from now, so ticks never drift.
-    RealMillis at = static_cast<RealMillis>(*due) + impl->offset;
+    RealMillis at = static_cast<RealMillis>(*due) / impl->speed + impl->offset;
     if (impl->sink && impl->checkpoints && !impl->recordClosed && impl->clock.nextDue())
         at = std::min(at, impl->nextCheckpoint);
     return at;

@@ -66,6 +66,29 @@ struct GameStatus {
     bool operator==(const GameStatus&) const = default;
 };
 
+// Where a watched recording stands, in virtual ms of the recording.
+struct WatchPosition {
+    std::uint64_t at = 0;     // the virtual clock
+    std::uint64_t length = 0; // the recording's whole virtual time
+    double speed = 1;         // times real time
+    bool paused = false;
+    bool over = false;        // the script has run out or its game has ended
+};
+
+// "0:07.5 / 0:42.0, 2×, paused": where a watch stands, as a window's title shows it after the
+// caption. Tenths of a second, rounded down; hours when the length has any.
+std::string watchText(const WatchPosition& position);
+
+// The caption a window shows while watching: the form's, then where the watch stands,
+// "Farvane V1.33.7 — 0:07.5 / 0:42.0, 2×, paused".
+std::string watchTitle(const WatchPosition& position);
+
+// How a watch starts: its speed, and the virtual time it starts at (clamped to the length).
+struct WatchStart {
+    double speed = 1;
+    std::uint64_t fromMs = 0;
+};
+
 // Where a live game's recording goes, if anywhere.
 struct RecordOptions {
     RecordSink* sink = nullptr; // none: nothing is recorded; else it must outlive the mid end
@@ -85,6 +108,9 @@ public:
     static constexpr RealMillis StallMs = 250;
     // Real time between two checkpoints of a recording (see RecordOptions).
     static constexpr RealMillis CheckpointMs = 1000;
+    // While a watch plays, a window shows where it stands this often (calling advance() then too),
+    // also through a stretch with no tick.
+    static constexpr RealMillis WatchShowMs = 100;
 
     // A live game: loads the form at real time `start`, where the virtual clock starts at 0.
     MidEnd(RealMillis start, ShowBox showBox, RecordOptions recording = {});
@@ -93,7 +119,8 @@ public:
     // answers it). The watcher's keys and menu choices are ignored, except Quit, which ends the
     // program as close() does. When the script runs out, or the recorded game ends, the watch is
     // over: the picture stays as `farvane --script FILE --screenshot` draws it and time stops.
-    MidEnd(RealMillis start, ShowBox showBox, ReplayScript script);
+    // key() takes the watcher's controls instead (see below).
+    MidEnd(RealMillis start, ShowBox showBox, ReplayScript script, WatchStart from = {});
     ~MidEnd();
     MidEnd(const MidEnd&) = delete;
     MidEnd& operator=(const MidEnd&) = delete;
@@ -106,7 +133,8 @@ public:
     // deadline at once, so the host takes its own events (a close, a signal) in between.
     void advance(RealMillis now);
     // A key-down: form key code (37 Left, 39 Right, other desktop virtual-key codes) and shift
-    // mask (Shift 1, Ctrl 2, Alt 4). False when no event could run (ended, box up, hidden, watching).
+    // mask (Shift 1, Ctrl 2, Alt 4). False when no event could run (ended, box up, hidden). While
+    // watching, a watch control's key; true when it is one.
     bool key(RealMillis now, std::int16_t code, std::int16_t shift);
     // A menu entry; runs only when menuState() allows it after the ticks due. False when it did not run.
     bool menu(RealMillis now, MenuName entry);
@@ -116,6 +144,26 @@ public:
     // The page's tab went into the background or came back: the clock holds while it is hidden,
     // so the game never jumps or races when the player returns.
     void setHidden(RealMillis now, bool hidden);
+
+    // --- Watching: the controls. They do nothing in a live game, once ended or with the box up. ---
+    // Space (32) pauses and resumes, Left (37) and Right (39) seek 5 s, [ (219) and ] (221) halve
+    // and double the speed, . (190) steps, Home (36) and End (35) jump to the start and the end.
+
+    // Paused, the virtual clock holds and there is no deadline.
+    void watchPause(RealMillis now, bool paused);
+    // Times real time, 0.25 to 8 (clamped): the deadlines come at the recorded intervals / speed.
+    void watchSetSpeed(RealMillis now, double speed);
+    // To virtual time `virtualMs` (clamped to the length), exactly: the state is what the
+    // headless replay of the script cut there gives (every command up to that time, the wait in
+    // progress cut there). Back replays from the start. No box shows on the way.
+    void watchSeek(RealMillis now, std::uint64_t virtualMs);
+    // While paused: plays on until one timer tick has run (a box on the way shows).
+    void watchStep(RealMillis now);
+    // To the next message box of the recording after the clock: the state once the tick that
+    // raised it has run, the box not shown; to the end if none comes.
+    void watchJumpToBox(RealMillis now);
+    void watchJumpToEnd(RealMillis now);
+    WatchPosition watchPosition() const;
 
     // --- Output. ---
 

@@ -2,6 +2,7 @@
 #include "midend/player.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace farvane {
 
@@ -41,15 +42,49 @@ void ScriptPlayer::endAtBox()
     over = true;
 }
 
+void ScriptPlayer::rewind()
+{
+    game = Veskara(*this);
+    timers.reset();
+    game.Form_Load();
+    timers.sync();
+    if (script)
+        at = script->commands.begin();
+    waitEnd.reset();
+    burstLeft.reset();
+    closeAtBox = false;
+    over = false;
+    stopping = false;
+    sceneAtBox.reset();
+}
+
+VirtualClock::Millis scriptLength(const ReplayScript& script)
+{
+    VirtualClock::Millis total = 0;
+    for (const Command& command : script.commands) {
+        if (command.kind == CommandKind::Wait)
+            total += static_cast<VirtualClock::Millis>(command.amount);
+        else if (command.kind == CommandKind::Close ||
+                 (command.kind == CommandKind::Menu && command.menu == MenuName::mnuQuit))
+            break;
+    }
+    return total;
+}
+
 bool ScriptPlayer::afterTick()
 {
     show.ticked();
-    return !over && --left > 0;
+    if (stopping) {
+        stopping = false;
+        left = 0;
+    }
+    return !over && left > 0 && --left > 0;
 }
 
 bool ScriptPlayer::play(Millis until, std::uint64_t budget)
 {
     left = budget;
+    stopping = false;
     if (!script) {
         if (left > 0 && !over)
             timers.advanceTo(until, [this] { return afterTick(); });
@@ -97,6 +132,8 @@ bool ScriptPlayer::step(const Command& command, Millis until)
             (game.*procedure)();
             timers.sync();
             show.ticked();
+            if (std::exchange(stopping, false))
+                left = 0;
         }
         burstLeft.reset();
         if (left > 0)
@@ -122,7 +159,10 @@ bool ScriptPlayer::step(const Command& command, Millis until)
         show.dump();
         break;
     }
-    --left;
+    if (left > 0)
+        --left;
+    if (std::exchange(stopping, false))
+        left = 0;
     timers.sync();
     return true;
 }

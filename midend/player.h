@@ -14,6 +14,9 @@
 
 namespace farvane {
 
+// A script's whole virtual time: its waits, up to its end or to a close or Quit that ends it.
+VirtualClock::Millis scriptLength(const ReplayScript& script);
+
 class ScriptPlayer final : private Host {
 public:
     using Millis = VirtualClock::Millis;
@@ -47,6 +50,12 @@ public:
     bool play(Millis until, std::uint64_t budget = Slice);
     // Runs one command whole, outside any script: a live game's key or menu choice, a soak's event.
     void run(const Command& command);
+    // Back to where the script starts: the form loaded afresh, the clock at 0.
+    void rewind();
+    // Ends the play() call in progress after the tick or command in progress, as if its budget ran out.
+    void stop() { stopping = true; }
+    // The script's whole virtual time (scriptLength), 0 without one.
+    Millis length() const { return script ? scriptLength(*script) : 0; }
 
     // When the next tick or script event falls due, if any.
     std::optional<Millis> nextDue() const;
@@ -80,6 +89,7 @@ private:
     std::optional<std::int64_t> burstLeft; // ticks left of the burst in progress
     bool closeAtBox = false;               // the next box is closed on
     bool over = false;
+    bool stopping = false;
     std::optional<Scene> sceneAtBox;
 };
 

@@ -24,6 +24,14 @@ void VirtualClock::sync()
     }
 }
 
+void VirtualClock::reset()
+{
+    clock = 0;
+    enableCount = 0;
+    for (Slot& slot : timerSlots)
+        slot.on = false;
+}
+
 std::optional<VirtualClock::Millis> VirtualClock::nextDue() const
 {
     std::optional<Millis> due;

@@ -23,6 +23,8 @@ public:
 
     // Takes note of the timers' Enabled flags after an event handled at now().
     void sync();
+    // Back to 0 with no timer on, as before the form loaded.
+    void reset();
 
     // When the next tick falls due, if any timer is on.
     std::optional<Millis> nextDue() const;

@@ -4,6 +4,7 @@ import { layout } from './layout.js';
 import { showMenus, closeMenus, disableMenus, forgetMenus, choose } from './menus.js';
 import { announceChanges, forgetHeard, say } from './announce.js';
 import { showControls } from './input.js';
+import { showWatchBar } from './watchbar.js';
 
 const params = new URLSearchParams(location.search);
 // ?test: the test drives the clock (farvaneTest.advance) instead of real time; ?test=real keeps
@@ -61,6 +62,9 @@ function dirtyRects() {
 
 export function refresh() {
   const { module } = game;
+  const watching = module._farvane_watch_state();
+  // The bar under the road came or went: the road takes the room there is now.
+  if (showWatchBar(watching)) layout();
   const pixels = module._farvane_render();
   if (pixels) {
     paint(pixels, module._farvane_width(), module._farvane_height(), dirtyRects());
@@ -68,7 +72,7 @@ export function refresh() {
   }
   const state = module._farvane_state();
   showMenus(state);
-  showControls(state, module._farvane_watch_state());
+  showControls(state, watching);
 }
 
 // The game has ended (Quit): its picture gives way to a note and a way to play again. A `reason`
@@ -85,6 +89,7 @@ export function endGame(reason) {
   say(endedText.textContent);
   disableMenus();
   showControls(0, 0);
+  if (showWatchBar(0)) game.layoutDue = true;
   if (!reason) playAgainButton.focus();
 }
 

@@ -18,6 +18,7 @@ const touchStart = document.getElementById('touchStart');
 const touchRestart = document.getElementById('touchRestart');
 const pads = [[document.getElementById('padLeft'), KeyLeft], [document.getElementById('padRight'), KeyRight]];
 const saveButton = document.getElementById('save');
+const shareButton = document.getElementById('share');
 const watchOver = document.getElementById('watchOver');
 const hint = document.getElementById('hint');
 
@@ -31,18 +32,22 @@ const Hints = {
     begin: 'To play: F10, Enter (or File \u2192 Start).',
     game: 'Steer with the arrow keys. Alt or F10 opens the menus.',
   },
-  watching: 'Watching a recording.',
+  watching: {
+    touch: 'Watching a recording.',
+    keys: 'Watching: Space pauses, \u2190 \u2192 seek 5 s, [ ] speed, . steps, Home, End.',
+  },
   over: 'The recording has ended: watch it again, or play.',
   ended: 'Play again starts a new game.',
 };
 let inputInUse = matchMedia('(pointer: coarse)').matches ? 'touch' : 'keys';
 let shown = { state: 0, watching: 0 };
+let played = false; // a game of the player's own has been started: there is one to share
 
 function showHint() {
   const { state, watching } = shown;
   let text;
   if (game.ended) text = Hints.ended;
-  else if (watching) text = watching === 2 ? Hints.over : Hints.watching;
+  else if (watching) text = watching === 2 ? Hints.over : Hints.watching[inputInUse];
   else text = Hints[inputInUse][state & 1 ? 'begin' : 'game'];
   if (hint.textContent !== text) hint.textContent = text;
 }
@@ -55,18 +60,27 @@ function inputUsed(kind) {
 
 // The page's own controls as the module's menu bits and watch state (see farvane_watch_state)
 // have them: Start and Restart usable as their menu entries are, Restart shown once a game has
-// been played; saving while the player's own game is shown; watch again or play after a watch.
+// been played; saving while the player's own game is shown, and sharing it once started, or the
+// recording watched; watch again or play after a watch.
 export function showControls(state, watching) {
   shown = { state, watching };
+  if (!game.ended && watching === 0 && !(state & 1)) played = true;
   touchStart.disabled = game.ended || !(state & 1);
   const restart = !game.ended && !!(state & 2);
   // Start greys once chosen: from then on a game has been played.
   if (restart && !(state & 1)) touchRestart.hidden = false;
   touchRestart.disabled = !restart;
-  if (!game.ended) saveButton.disabled = watching !== 0;
+  if (!game.ended) {
+    saveButton.disabled = watching !== 0;
+    shareButton.disabled = watching === 0 && !played;
+  }
   watchOver.hidden = game.ended || watching !== 2;
   showHint();
 }
+
+// While watching, the keys of the watch controls by what they type, whatever the keyboard's
+// layout: [ and ] change the speed, . steps.
+const WatchKeys = new Map([['[', 219], [']', 221], ['.', 190]]);
 
 function shiftMask(event) {
   return (event.shiftKey ? 1 : 0) | (event.ctrlKey ? 2 : 0) | (event.altKey ? 4 : 0);
@@ -90,11 +104,13 @@ function listenToKeys() {
     }
     if (menusHaveKeys()) return menuKey(event);
     // The page's own buttons keep Enter and Space; Tab moves the focus to the menu bar and them.
-    const control = event.target instanceof Element && event.target.closest('button, input, a');
+    const control = event.target instanceof Element && event.target.closest('button, input, select, a');
     if (event.key === 'Tab' || (control && (event.key === 'Enter' || event.key === ' '))) return;
     if (pageKeys.has(event.keyCode)) event.preventDefault();
     // A held key repeats: each repeat is one more key-down, as on the desktop.
-    if (event.keyCode && !event.isComposing) run('farvane_key', now(), event.keyCode, shiftMask(event));
+    let code = event.keyCode;
+    if (game.module && game.module._farvane_watch_state() !== 0 && WatchKeys.has(event.key)) code = WatchKeys.get(event.key);
+    if (code && !event.isComposing) run('farvane_key', now(), code, shiftMask(event));
   }, true);
   window.addEventListener('keyup', (event) => {
     if (box.open) {

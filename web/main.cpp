@@ -3,6 +3,7 @@
 #include <emscripten.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <algorithm>
 #include <memory>
 #include <optional>
@@ -153,6 +154,34 @@ EMSCRIPTEN_KEEPALIVE void farvane_set_ratio(double devicePixelRatio)
 EMSCRIPTEN_KEEPALIVE const char* farvane_recording()
 {
     return handOut(record ? record->text() + game->closingLines() : std::string());
+}
+// Where the watch stands: the clock and the length in virtual ms, the speed, whether paused and
+// whether over (1 or 0), one a line.
+EMSCRIPTEN_KEEPALIVE const char* farvane_watch_position()
+{
+    const farvane::WatchPosition at = game->watchPosition();
+    char speed[32];
+    std::snprintf(speed, sizeof speed, "%.17g", at.speed);
+    return handOut(std::to_string(at.at) + '\n' + std::to_string(at.length) + '\n' + speed + '\n' +
+                   (at.paused ? '1' : '0') + '\n' + (at.over ? '1' : '0'));
+}
+// The watch controls; each does nothing in a game of the player's own. A step may show the box.
+EMSCRIPTEN_KEEPALIVE void farvane_watch_pause(double now, int paused) { game->watchPause(now, paused != 0); }
+EMSCRIPTEN_KEEPALIVE void farvane_watch_speed(double now, double speed) { game->watchSetSpeed(now, speed); }
+EMSCRIPTEN_KEEPALIVE void farvane_watch_seek(double now, double virtualMs)
+{
+    // Clamped here too: a negative, huge or NaN time from the page is no undefined conversion.
+    const double ms = virtualMs > 0 ? std::min(virtualMs, 9007199254740992.0) : 0;
+    game->watchSeek(now, static_cast<std::uint64_t>(ms));
+}
+EMSCRIPTEN_KEEPALIVE void farvane_watch_step(double now) { game->watchStep(now); }
+// 0: to the next box of the recording; 1: to the end.
+EMSCRIPTEN_KEEPALIVE void farvane_watch_jump(double now, int which)
+{
+    if (which == 0)
+        game->watchJumpToBox(now);
+    else
+        game->watchJumpToEnd(now);
 }
 EMSCRIPTEN_KEEPALIVE const char* farvane_dump() { return handOut(game->dump()); }
 EMSCRIPTEN_KEEPALIVE double farvane_virtual_now() { return static_cast<double>(game->virtualNow()); }

@@ -7,6 +7,8 @@ import { layout } from './layout.js';
 import { showBox } from './box.js';
 import { listen } from './input.js';
 import { listenForRecordings } from './recordings.js';
+import { listenForLinks } from './share.js';
+import { listenToWatchBar } from './watchbar.js';
 import { testHook } from './testhook.js';
 
 async function start() {
@@ -25,8 +27,10 @@ async function start() {
   refresh();
   listen();
   listenForRecordings();
+  listenToWatchBar();
   if (testMode) window.farvaneTest = testHook();
   schedule();
+  listenForLinks(); // a link to a game watches it at once
   // When the first picture has been painted (a frame later), for the page's start-up figure.
   requestAnimationFrame(() => requestAnimationFrame(() => { window.farvaneFirstFrame = performance.now(); }));
 }

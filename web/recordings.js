@@ -36,7 +36,7 @@ function gameGoing() {
 }
 
 // Asks before a recording replaces the game in play; resolves to whether to watch it.
-function mayWatch(name) {
+export function mayWatch(name) {
   if (!gameGoing()) return Promise.resolve(true);
   document.getElementById('askPrompt').textContent = `Stop this game and watch ${name}?`;
   return new Promise((resolve) => {
@@ -57,10 +57,15 @@ export async function watchFile(file) {
   }
 }
 
-function showWatchError(message) {
+export function showWatchError(message) {
   const note = document.getElementById('watchError');
   note.textContent = message;
   note.hidden = !message;
+}
+
+// The recording being watched, as it was read; null in a game of the player's own.
+export function watchedBytes() {
+  return watched && !game.ended && game.module._farvane_watch_state() !== 0 ? watched[1] : null;
 }
 
 // Starts watching the script `bytes`; a script with an error is refused with the message

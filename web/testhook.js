@@ -20,6 +20,11 @@ export function testHook() {
     },
     // Moves the clock without running a frame (a hidden tab, the time a box is up).
     pass(ms) { game.testNow += ms; },
+    // A key pressed now, as the keyboard's key `code` sends it.
+    key: (code) => run('farvane_key', now(), code, 0),
+    watchState: () => module._farvane_watch_state(),
+    // The clock and the length (virtual ms), the speed, paused and over (1 or 0).
+    watchPosition: () => module.UTF8ToString(module._farvane_watch_position()).split('\n').map(Number),
     now: () => game.testNow,
     busy: () => game.busy,
     boxOpen: () => box.open,

@@ -60,7 +60,7 @@ std::int16_t shiftMask()
 
 class GameWindow {
 public:
-    GameWindow(Recorder* recorder, std::optional<ReplayScript> watch);
+    GameWindow(Recorder* recorder, std::optional<ReplayScript> watch, WatchStart start);
     ~GameWindow();
     GameWindow(const GameWindow&) = delete;
     GameWindow& operator=(const GameWindow&) = delete;
@@ -83,6 +83,7 @@ private:
     void afterEvent();
     void showMenus();
     void showPicture();
+    void showTitle();
     void paint();
     void setRatio(double ratio);
     void setSmallIcon(UINT dpi);
@@ -97,18 +98,19 @@ private:
     HICON smallIcon = nullptr;
     std::unique_ptr<MidEnd> mid;
     MenuState shownMenus{};
+    std::string shownTitle{FormCaption};
     bool menusShown = false;
     bool modal = false; // a menu or a move runs its own message loop
     bool ended = false;
     int status = 0;
 };
 
-GameWindow::GameWindow(Recorder* recorder, std::optional<ReplayScript> watch)
+GameWindow::GameWindow(Recorder* recorder, std::optional<ReplayScript> watch, WatchStart start)
 {
     // The form loads now: the virtual clock starts with it.
     auto box = [this](std::string_view prompt, std::string_view title) { return showBox(prompt, title); };
     if (watch)
-        mid = std::make_unique<MidEnd>(realTime(), box, std::move(*watch));
+        mid = std::make_unique<MidEnd>(realTime(), box, std::move(*watch), start);
     else
         mid = std::make_unique<MidEnd>(realTime(), box, RecordOptions{recorder, recorder != nullptr});
 }
@@ -205,6 +207,7 @@ void GameWindow::afterEvent()
     }
     showMenus();
     showPicture();
+    showTitle();
     // While a menu or a move holds the message loop, a window timer stands in for the wait in
     // run(); timeBeginPeriod makes it as precise.
     if (modal) {
@@ -240,6 +243,18 @@ void GameWindow::showPicture()
         const RECT dirty{rect.x, rect.y, rect.x + rect.width, rect.y + rect.height};
         ::InvalidateRect(window, &dirty, FALSE);
     }
+}
+
+// While watching, the title says where the watch stands.
+void GameWindow::showTitle()
+{
+    if (!mid->watching() || window == nullptr)
+        return;
+    std::string title = watchTitle(mid->watchPosition());
+    if (title == shownTitle)
+        return;
+    ::SetWindowTextW(window, win32::widen(title).c_str());
+    shownTitle = std::move(title);
 }
 
 void GameWindow::paint()
@@ -295,6 +310,9 @@ int GameWindow::run()
         DWORD wait = INFINITE;
         if (const std::optional<RealMillis> deadline = mid->deadline(); deadline && !ended)
             wait = static_cast<DWORD>(std::clamp(std::ceil(*deadline - realTime()), 0.0, 1e9));
+        // A playing watch shows where it stands between ticks too.
+        if (const WatchPosition at = mid->watchPosition(); mid->watching() && !at.paused && !at.over && !ended)
+            wait = std::min(wait, static_cast<DWORD>(MidEnd::WatchShowMs));
         if (::MsgWaitForMultipleObjectsEx(0, nullptr, wait, QS_ALLINPUT, MWMO_INPUTAVAILABLE) == WAIT_TIMEOUT) {
             if (timing)
                 timings.push_back(realTime());
@@ -423,7 +441,7 @@ BOOL WINAPI onConsoleEvent(DWORD event)
 
 } // namespace
 
-int runWindow(int&, char**, const std::string& recordPath, std::optional<ReplayScript> watch)
+int runWindow(int&, char**, const std::string& recordPath, std::optional<ReplayScript> watch, WatchStart start)
 {
     // A record goes to a temporary file beside its target until the window is up, so a bad name
     // fails before any window shows and a failed start leaves the target as it was.
@@ -442,7 +460,7 @@ int runWindow(int&, char**, const std::string& recordPath, std::optional<ReplayS
     ::timeBeginPeriod(1);
     int status = 1;
     {
-        GameWindow game(recorder.get(), std::move(watch));
+        GameWindow game(recorder.get(), std::move(watch), start);
         const char* timingLog = std::getenv("FARVANE_TICK_LOG");
         game.timing = timingLog != nullptr && *timingLog != '\0';
         if (game.create()) {

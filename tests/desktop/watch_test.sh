@@ -27,13 +27,14 @@ wait_for() {
   return 1
 }
 
-# The window's frame at the end of watching $2 against the headless screenshot of it; the watcher
-# answers each box the recorded game showed.
+# The window's frame at the end of watching $2 (with the options that follow) against the headless
+# screenshot of it; the watcher answers each box the recorded game showed.
 watch_ends_on_the_screenshot() {
   local name=$1 script=$2 watcher boxes
+  shift 2
   boxes=$("$farvane" --script "$script" --screenshot "$work/$name-script.png" | grep -c '"msgbox"' || true)
   answered=0
-  FARVANE_WATCH_GRAB="$work/$name-watched.png" "$farvane" --watch "$script" &
+  FARVANE_WATCH_GRAB="$work/$name-watched.png" "$farvane" --watch "$script" "$@" &
   watcher=$!
   pids+=("$watcher")
   wait_for "$work/$name-watched.png"
@@ -76,6 +77,35 @@ grep -q '^menu mnuStart$' "$work/window.txt" && grep -q '^key 39 0$' "$work/wind
 
 watch_ends_on_the_screenshot window "$work/window.txt"
 watch_ends_on_the_screenshot page "$page"
+
+# The watcher's controls on a 12.5 s game lost at about 7 s: paused at once (a quarter speed leaves
+# the time), then End and Left land exactly at 7.5 s past the box, unseen; the title says so and
+# the frame is what --script of the game cut at 7.5 s draws. Then --speed 8 --from 5 plays the
+# rest, its box included.
+printf 'menu mnuStart\nwait 2600\nkey 37 0\nwait 300\nkey 39 0\nwait 4000\nkey 39 0\nwait 5600\n' >"$work/game.txt"
+awk '/^wait/ { if (t + $2 > 7500) { print "wait " 7500 - t; exit } t += $2 } { print }' "$work/game.txt" >"$work/cut.txt"
+"$farvane" --script "$work/cut.txt" --screenshot "$work/cut.png" | grep -q '"msgbox"' ||
+  { echo "FAIL: the game is not lost by 7.5 s"; exit 1; }
+mkdir "$work/paused"
+FARVANE_WATCH_GRAB_PAUSED="$work/paused" "$farvane" --watch "$work/game.txt" --speed 0.25 &
+watcher=$!
+pids+=("$watcher")
+xdotool search --sync --onlyvisible --name '^Farvane V1\.33\.7 ' windowactivate --sync >/dev/null
+xdotool key space End Left
+xdotool search --sync --onlyvisible --name '^Farvane V1\.33\.7 .* 0:07\.5 / 0:12\.5, .*, paused$' >/dev/null
+for _ in $(seq 600); do [ -e "$work/paused/7500.png" ] && break; sleep 0.1; done
+! xdotool search --onlyvisible --name '^Muahahahaa$' >/dev/null 2>&1 || { echo "FAIL: a seek showed the box"; exit 1; }
+kill -TERM "$watcher"
+wait "$watcher" || true
+python3 "$here/../pngpixels.py" "$work/cut.png" "$work/paused/7500.png"
+echo "PASS: a seek to 7.5 s shows what --script of the game cut there draws"
+watch_ends_on_the_screenshot speed-8-from-5 "$work/game.txt" --speed 8 --from 5
+
+status=0
+"$farvane" --watch "$work/game.txt" --speed 16 2>"$work/speed.err" || status=$?
+[ "$status" = 2 ] && grep -q '^farvane: --speed needs a speed from 0.25 to 8' "$work/speed.err" ||
+  { echo "FAIL: --speed 16: status $status,"; cat "$work/speed.err"; exit 1; }
+echo "PASS: a bad --speed is refused"
 
 printf 'menu mnuStart\nwait 100\njump\n' >"$work/bad.txt"
 status=0

@@ -99,7 +99,7 @@ fi
 if command -v lexgrog >/dev/null; then
     lexgrog "$man" | grep -q 'farvane - ' || fail "lexgrog finds no NAME line"
 fi
-for word in SYNOPSIS DESCRIPTION OPTIONS "EXIT STATUS" FILES --script --screenshot --record --help --version \
+for word in SYNOPSIS DESCRIPTION OPTIONS "EXIT STATUS" FILES --script --screenshot --record --watch --speed --from --help --version \
             Left Right F10 File Help close-at-box "farvane $version" "Show the version, $version,"; do
     grep -qF -- "$word" <<<"$page" || fail "the manual page never mentions $word"
 done
@@ -110,7 +110,7 @@ run() { env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u LD_LIBRARY_PATH 
 printed=$(run --version) || fail "--version exits with $?"
 [ "$printed" = "$version" ] || fail "--version prints \"$printed\", not $version"
 usage=$(run --help) || fail "--help exits with $?"
-for word in --script Left F10 "wait MS" "tick TIMER" "key CODE" "menu ENTRY" "close " close-at-box dump; do
+for word in --script --speed --from Left F10 "wait MS" "tick TIMER" "key CODE" "menu ENTRY" "close " close-at-box dump; do
     grep -qF -- "$word" <<<"$usage" || fail "--help does not mention $word"
 done
 

@@ -388,7 +388,7 @@ TEST(MidEnd, AWatchedRecordingPlaysAsRecorded)
     EXPECT_EQ(watcher.game.menuState(),
               (MenuState{{false, false, true, false, false}, true, false})); // only Quit
     watcher.runUntil(Loaded + 3000);
-    EXPECT_FALSE(watcher.game.key(watcher.real, 37, 0));
+    EXPECT_FALSE(watcher.game.key(watcher.real, 38, 0));
     EXPECT_FALSE(watcher.game.menu(watcher.real, MenuName::mnuRestart));
     EXPECT_EQ(watcher.game.virtualNow(), 3000u);
     watcher.runUntil(player.real + 10000);
@@ -423,14 +423,192 @@ TEST(MidEnd, AWatchThatRunsOutMidGameAsksForNoMoreCalls)
     EXPECT_EQ(watcher.game.deadline(), std::nullopt);
 }
 
+
+// A game played live past its lost-game box, answered, and on a little: its recording, and the
+// virtual time its box came up at.
+struct Recording {
+    std::string script;
+    std::uint64_t boxAt = 0;
+};
+
+const Recording& aRecording()
+{
+    static const Recording made = [] {
+        TestHost player;
+        Recording recording;
+        player.underBox = [&recording](MidEnd& game) { recording.boxAt = game.virtualNow(); };
+        player.game.menu(Loaded, MenuName::mnuStart);
+        for (int press = 0; player.boxes.empty() && press < 2000; ++press)
+            player.game.key(player.real += 170, press % 7 < 3 ? 37 : 39, 0);
+        player.runUntil(player.real + 3000);
+        player.game.menu(player.real, MenuName::mnuRestart);
+        player.runUntil(player.real + 2000);
+        recording.script = recorded(player);
+        return recording;
+    }();
+    return made;
+}
+
+// The script cut at virtual time `at`: every command up to then, the wait in progress cut there.
+std::string cutAt(const std::string& script, std::uint64_t at)
+{
+    std::istringstream lines(script);
+    std::string cut;
+    std::uint64_t now = 0;
+    for (std::string line; std::getline(lines, line);) {
+        if (line.starts_with("wait ")) {
+            const std::uint64_t amount = std::stoull(line.substr(5));
+            if (now + amount > at)
+                return cut + "wait " + std::to_string(at - now) + "\n";
+            now += amount;
+        }
+        cut += line + "\n";
+    }
+    return cut;
+}
+
+TestHost watching(const std::string& script)
+{
+    ScriptError error;
+    std::optional<ReplayScript> parsed = parseScript(script, error);
+    EXPECT_TRUE(parsed) << error.message;
+    return TestHost(false, std::move(parsed));
+}
+
+// Every control lands where the headless replay of the recording cut at that time stands.
+TEST(MidEnd, TheWatchControlsLandWhereTheReplayCutThereStands)
+{
+    const Recording& recording = aRecording();
+    const std::uint64_t box = recording.boxAt;
+    ASSERT_GT(box, 5100u); // the rows below stand in the game before it
+    const std::uint64_t length = TestHost(watching(recording.script)).game.watchPosition().length;
+    const struct {
+        const char* what;
+        std::function<void(TestHost&)> play;
+        std::uint64_t at; // where the watch stands afterwards
+        bool paused;
+        std::size_t boxes; // shown to the watcher
+    } cases[] = {
+        {"paused, the clock holds",
+         [](TestHost& h) {
+             h.runUntil(Loaded + 3000);
+             h.game.watchPause(h.real, true);
+             EXPECT_EQ(h.game.deadline(), std::nullopt);
+             h.runUntil(Loaded + 9000);
+         },
+         3000, true, 0},
+        {"seek forward, exactly", [](TestHost& h) { h.game.watchSeek(h.real, 7500); }, 7500, false, 0},
+        {"seek back replays from the start (after playing through the box)",
+         [](TestHost& h) {
+             h.runUntil(Loaded + 9000);
+             h.game.watchSeek(h.real, 2345);
+         },
+         2345, false, 1},
+        {"seek past the box shows none", [box](TestHost& h) { h.game.watchSeek(h.real, box + 1000); }, box + 1000,
+         false, 0},
+        {"a seek beyond the end lands at the end", [](TestHost& h) { h.game.watchSeek(h.real, 1u << 30); }, length,
+         false, 0},
+        {"playing through the box at 8x shows it",
+         [box](TestHost& h) {
+             h.game.watchSetSpeed(h.real, 8);
+             h.runUntil(Loaded + static_cast<RealMillis>(box + 1000) / 8);
+         },
+         box + 1000, false, 1},
+        {"at a quarter the clock runs at a quarter",
+         [](TestHost& h) {
+             h.game.watchSetSpeed(h.real, 0.1); // taken as the slowest, 1/4
+             h.runUntil(Loaded + 4000);
+         },
+         1000, false, 0},
+        {"a step while paused runs one tick",
+         [](TestHost& h) {
+             h.game.watchSeek(h.real, 3000);
+             h.game.watchPause(h.real, true);
+             h.game.watchStep(h.real);
+         },
+         3050, true, 0},
+        {"a step while playing does nothing",
+         [](TestHost& h) {
+             h.game.watchSeek(h.real, 3000);
+             h.game.watchStep(h.real);
+         },
+         3000, false, 0},
+        {"to the next box: the tick that raised it has run, the box unseen",
+         [](TestHost& h) { h.game.watchJumpToBox(h.real); }, box, false, 0},
+        {"to the end", [](TestHost& h) { h.game.watchJumpToEnd(h.real); }, length, false, 0},
+        {"the keys: Right twice, Left, Space, then a step",
+         [](TestHost& h) {
+             for (const std::int16_t code : {std::int16_t{39}, std::int16_t{39}, std::int16_t{37}, std::int16_t{32},
+                                             std::int16_t{190}})
+                 EXPECT_TRUE(h.game.key(h.real, code, 0)) << code;
+             EXPECT_FALSE(h.game.key(h.real, 38, 0)); // the recorded game's keys are not the watcher's
+         },
+         5050, true, 0},
+        {"Home and End", [](TestHost& h) {
+             h.game.key(h.real, 35, 0);
+             h.game.key(h.real, 36, 0);
+         },
+         0, false, 0},
+    };
+    for (const auto& row : cases) {
+        TestHost host = watching(recording.script);
+        row.play(host);
+        const WatchPosition position = host.game.watchPosition();
+        EXPECT_EQ(position.at, row.at) << row.what;
+        EXPECT_EQ(position.length, length) << row.what;
+        EXPECT_EQ(position.paused, row.paused) << row.what;
+        EXPECT_EQ(position.over, row.at == length) << row.what;
+        EXPECT_EQ(host.boxes.size(), row.boxes) << row.what;
+        EXPECT_EQ(host.game.dump(), headlessDump(cutAt(recording.script, row.at))) << row.what;
+    }
+}
+
+// Speed scales real time: the deadlines come at the recorded intervals over the speed, and a
+// resumed watch goes on from where it held.
+TEST(MidEnd, TheWatchDeadlinesFollowTheSpeed)
+{
+    const struct {
+        double speed;
+        RealMillis firstTick; // the countdown's first word, due at virtual 600
+        RealMillis interval;  // between the words, 600 ms recorded
+    } cases[] = {{8, 75, 75}, {2, 300, 300}, {1, 600, 600}, {0.25, 2400, 2400}};
+    for (const auto& row : cases) {
+        TestHost host = watching("menu mnuStart\nwait 5000\n");
+        host.game.watchSetSpeed(Loaded, row.speed);
+        host.game.advance(Loaded); // the menu choice at 0
+        EXPECT_EQ(host.game.deadline(), std::optional(Loaded + row.firstTick)) << row.speed;
+        host.game.advance(*host.game.deadline());
+        EXPECT_EQ(host.game.form().lblReady.Caption, "Ready") << row.speed;
+        EXPECT_EQ(host.game.deadline(), std::optional(Loaded + row.firstTick + row.interval)) << row.speed;
+        // Paused for a minute at the first word, resumed: the next word comes an interval later.
+        host.game.watchPause(Loaded + row.firstTick, true);
+        host.game.watchPause(Loaded + row.firstTick + 60000, false);
+        EXPECT_EQ(host.game.deadline(), std::optional(Loaded + row.firstTick + 60000 + row.interval)) << row.speed;
+    }
+}
+
+// What a window's title says of a watch, after the form's caption.
+TEST(MidEnd, TheWatchTitleSaysWhereItStands)
+{
+    const struct {
+        WatchPosition position;
+        const char* title;
+    } cases[] = {
+        {{7599, 42000, 2, true, false}, "Farvane V1.33.7 \u2014 0:07.5 / 0:42.0, 2\u00d7, paused"},
+        {{0, 65000, 0.25, false, false}, "Farvane V1.33.7 \u2014 0:00.0 / 1:05.0, \u00bc\u00d7"},
+        {{3600000, 3600000, 1.5, true, true}, "Farvane V1.33.7 \u2014 1:00:00.0 / 1:00:00.0, 1.5\u00d7, over"},
+    };
+    for (const auto& row : cases)
+        EXPECT_EQ(watchTitle(row.position), row.title);
+}
+
 // A burst of a billion ticks (stray countdown ticks after a lost game) goes in slices: each call
 // returns with the next one due at once, so the window still takes its close button.
 TEST(MidEnd, AWatchedBurstGoesInSlicesAndTheWindowStillCloses)
 {
     ScriptError error;
-    TestHost watcher(false, parseScript("menu mnuStart\nwait 600\nmenu mnuRestart\nwait 60000\nmenu mnuStart\n"
-                                        "tick Timer2 1000000000\n",
-                                        error));
+    const std::string burst = "menu mnuStart\nwait 600\nmenu mnuRestart\nwait 60000\nmenu mnuStart\ntick Timer2 ";
+    TestHost watcher(false, parseScript(burst + "1000000000\n", error));
     for (int call = 0; call < 100000 && watcher.game.form().CountdownStep < 100; ++call)
         watcher.game.advance(watcher.real = std::max(watcher.real, watcher.game.deadline().value_or(watcher.real)));
     ASSERT_EQ(watcher.boxes.size(), 1u);
@@ -441,6 +619,17 @@ TEST(MidEnd, AWatchedBurstGoesInSlicesAndTheWindowStillCloses)
     EXPECT_LE(*watcher.game.deadline(), watcher.real);
     watcher.game.close(watcher.real);
     EXPECT_TRUE(watcher.game.ended());
+
+    // A seek through a burst goes in slices too, and lands where it was sent.
+    TestHost seeker = watching(burst + "2000000\nwait 100\n");
+    seeker.game.watchSeek(seeker.real, 60700);
+    EXPECT_LT(seeker.game.watchPosition().at, 60700u);
+    ASSERT_TRUE(seeker.game.deadline());
+    EXPECT_LE(*seeker.game.deadline(), seeker.real);
+    for (int call = 0; call < 100000 && seeker.game.watchPosition().at < 60700; ++call)
+        seeker.game.advance(seeker.real);
+    EXPECT_EQ(seeker.game.watchPosition().at, 60700u);
+    EXPECT_TRUE(seeker.boxes.empty());
 }
 
 } // namespace

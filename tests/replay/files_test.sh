@@ -123,6 +123,20 @@ if [ "$(id -u)" -eq 0 ]; then
 fi
 printf 'dump\n%.0s' $(seq 2000) > many.txt
 
+# --watch's --speed S (0.25 to 8) and --from SECONDS (0 to the recording's length, 0.7 s here):
+# plain decimals, each refused before any window opens.
+table <<'EOF'
+speed below a quarter|2|farvane: --speed needs a speed from 0.25 to 8 (such as 2 or 0.5), not "0.2"|$FARVANE --watch ../script.txt --speed 0.2
+speed past 8|2|farvane: --speed needs a speed from 0.25 to 8|$FARVANE --watch ../script.txt --speed 8.01
+speed in another spelling|2|farvane: --speed needs a speed from 0.25 to 8|$FARVANE --watch ../script.txt --speed 1e0
+speed without a number|2|farvane: --speed needs a number|$FARVANE --watch ../script.txt --speed
+from below 0|2|farvane: --from needs a time in seconds from 0 to the recording's length (such as 7.5), not "-1"|$FARVANE --watch ../script.txt --from -1
+from in another spelling|2|farvane: --from needs a time in seconds|$FARVANE --watch ../script.txt --speed 2 --from .5
+from past the end|2|farvane: --from 0.75 is past the end of ../script.txt, which lasts 0.7 seconds|$FARVANE --watch ../script.txt --from 0.75
+speed without a watch|2|farvane: --speed needs --watch|$FARVANE --script ../script.txt --speed 2
+from without a watch|2|farvane: --from needs --watch|$FARVANE --from 1
+EOF
+
 # Targets: refused up front as cp would refuse them, or written where the name leads.
 table <<EOF
 screenshot into a missing folder|2|farvane: cannot write no/s.png: No such file or directory|\$FARVANE --script ../script.txt --screenshot no/s.png

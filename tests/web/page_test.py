@@ -2,10 +2,13 @@
 """The browser page in headless Chromium: menus, countdown, steering by key and by touch, a lost
 game with its box, a hidden tab, Restart and the high score, the saved recording, Quit and Play
 again, a watched recording; the canvas at phone and desktop viewports and device ratios; keys
-alone; a tap in flight under the box; the touch controls on a phone; an idle page; the bytes of a
-first visit and of an update, counted at the server; a reload with the network cut. The canvas is checked pixel for pixel against
-`farvane --script S --screenshot --scale R` of the same events, S being the page's own recording
-and R the ratio it draws at (outside 1 to 4, the test build's screenshot_at draws it).
+alone; a tap in flight under the box; the touch controls on a phone; a watch's seeks, keys and bar;
+an idle page; the bytes of a first visit and of an update, counted at the server; a reload with the
+network cut; a game shared as a link, watched offline in a fresh browser, and damaged links. Every
+check runs under the page's Content-Security-Policy, and fails on anything it refuses. The canvas
+is checked pixel for pixel against `farvane --script S --screenshot --scale R` of the same events,
+S being the page's own recording and R the ratio it draws at (outside 1 to 4, the test build's
+screenshot_at draws it).
 
 Usage: page_test.py --site build-web/site --farvane build-test/farvane
 Ends with the line "web: N passed, N failed"; exits 1 when any check failed."""
@@ -27,6 +30,7 @@ import tempfile
 import threading
 import time
 import traceback
+import zlib
 
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
@@ -36,6 +40,7 @@ from selenium.webdriver.common.actions.action_builder import ActionBuilder
 from selenium.webdriver.common.actions.pointer_input import PointerInput
 from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
+from selenium.webdriver.support.select import Select
 
 CHROMIUM_FLAGS = ['--headless=new', '--no-sandbox', '--disable-gpu', '--disable-background-networking',
                   '--disable-component-update', '--disable-sync', '--no-first-run', '--window-size=1280,800']
@@ -44,6 +49,19 @@ CHROMIUM_FLAGS = ['--headless=new', '--no-sandbox', '--disable-gpu', '--disable-
 VIEWPORTS = [(1280, 800, False), (2560, 1440, False), (360, 740, True), (740, 360, True), (768, 1024, True),
              (844, 390, True), (390, 844, True)]
 RATIOS = [1, 1.25, 2, 3]
+
+
+def new_browser(profile, downloads=None):
+    """Chromium with its own profile, its log kept for the policy's reports."""
+    options = webdriver.ChromeOptions()
+    options.binary_location = chromium_binary()
+    for flag in CHROMIUM_FLAGS + ['--user-data-dir=' + profile]:
+        options.add_argument(flag)
+    options.set_capability('goog:loggingPrefs', {'browser': 'ALL'})
+    if downloads:
+        options.add_experimental_option('prefs', {'download.default_directory': downloads,
+                                                  'download.prompt_for_download': False})
+    return webdriver.Chrome(service=Service(shutil.which('chromedriver')), options=options)
 
 
 def chromium_binary():
@@ -65,6 +83,16 @@ class Page:
         """Moves the page's clock on; returns 'box' when a box came up, else 'done'."""
         return self.driver.execute_async_script(
             'farvaneTest.advance(arguments[0]).then(arguments[1])', ms)
+
+    def watch_to_end(self, length):
+        """Plays the watch on to virtual time `length`, answering each box; returns how many came."""
+        boxes = 0
+        while self.hook('virtualNow()') < length and boxes < 100:
+            if self.advance(1000) == 'box':
+                boxes += 1
+                self.driver.find_element(By.ID, 'box').find_element(By.TAG_NAME, 'button').click()
+                self.settle()
+        return boxes
 
     def until_box(self):
         for _ in range(120):
@@ -143,6 +171,8 @@ class Checks:
     def run(self, name, check):
         try:
             check()
+            refused = csp_violations(self.page.driver)
+            assert not refused, f'the Content-Security-Policy refused: {refused}'
             self.passed += 1
             print('PASS', name)
         except Exception:  # noqa: BLE001 - every failure is reported and counted
@@ -159,12 +189,13 @@ class Checks:
         assert done.returncode == 0, done.stderr
         return done.stdout
 
-    def same_pixels(self, moment, script=None):
-        """The canvas equals the headless screenshot of `script`, by default the page's recording so
-        far, drawn at the page's ratio."""
+    def same_pixels(self, moment, script=None, page=None):
+        """The canvas of `page` (by default the test's) equals the headless screenshot of `script`, by
+        default the page's recording so far, drawn at the page's ratio."""
+        page = page or self.page
         shot = os.path.join(self.scratch, moment + '.png')
-        script = script if script is not None else self.page.hook('recording()')
-        ratio = self.page.hook('ratio()')
+        script = script if script is not None else page.hook('recording()')
+        ratio = page.hook('ratio()')
         if 1 <= ratio <= 4:
             self.replay(script, '--screenshot', shot, '--scale', repr(ratio))
         else:
@@ -177,7 +208,7 @@ class Checks:
             subprocess.run([tool, path, shot, repr(ratio)], timeout=60, check=True)
         with open(shot, 'rb') as png:
             data = base64.b64encode(png.read()).decode()
-        differ = self.page.driver.execute_async_script(
+        differ = page.driver.execute_async_script(
             'farvaneTest.differsFrom(arguments[0]).then(arguments[1])', data)
         assert differ == 0, f'{moment}: {differ} pixels differ from the screenshot'
 
@@ -185,6 +216,36 @@ class Checks:
         """The script replays headless to the page's own state dump."""
         lines = self.replay(script + 'dump\n').splitlines()
         assert lines[-1] == self.page.dump(), f'replay: {lines[-1]}\npage:   {self.page.dump()}'
+
+
+def csp_violations(driver):
+    """What the page's Content-Security-Policy refused since the last call, from the browser's log."""
+    return [entry['message'] for entry in driver.get_log('browser') if 'Content Security Policy' in entry['message']]
+
+
+def kept_when_ready(driver):
+    """The files the service worker keeps, once it has taken over."""
+    return driver.execute_async_script(
+        'navigator.serviceWorker.ready.then(() => caches.open("farvane-files")).then((c) => c.keys())'
+        '.then((keys) => arguments[0](keys.map((k) => k.url)))')
+
+
+def cut(script, ms):
+    """`script` up to virtual time `ms`: every command up to then, the wait in progress cut there."""
+    lines, at = [], 0
+    for line in script.splitlines():
+        words = line.split()
+        if words[:1] == ['wait']:
+            if at + int(words[1]) > ms:
+                lines.append(f'wait {ms - at}')
+                break
+            at += int(words[1])
+        lines.append(line)
+    return '\n'.join(lines) + '\n'
+
+
+def length_of(script):
+    return sum(int(line.split()[1]) for line in script.splitlines() if line.startswith('wait '))
 
 
 def first_move(script):
@@ -209,6 +270,21 @@ def play(page, checks, downloads):
         assert all(page.enabled(i) for i in ('mnuFile', 'mnuHelp'))
         checks.same_pixels('start')
     checks.run('title, heading and the start scene', title_and_start_scene)
+
+    def policy_in_force():
+        # What a script injected into the page tries; each must fail, and be reported. (A string
+        # given to setTimeout is evaluated as eval would: the probe for eval, which the test's own
+        # scripts may run.)
+        for attempt in ("await import('data:text/javascript,window.ran = 1')",
+                        "document.head.append(Object.assign(document.createElement('script'), {textContent: 'window.ran = 1'}))",
+                        "setTimeout('window.ran = 1')",
+                        "await fetch('http://example.invalid/')"):
+            ran = driver.execute_async_script(
+                f'(async () => {{ {attempt}; await new Promise((r) => setTimeout(r, 50)); }})()'
+                '.then(() => !!window.ran, () => false).then(arguments[0])')
+            assert not ran, attempt
+        assert len(csp_violations(driver)) >= 4
+    checks.run('the Content-Security-Policy refuses inline script, eval, other scripts and hosts', policy_in_force)
 
     def help_texts():
         page.choose('mnuHelp', 'mnuAbout')
@@ -415,25 +491,16 @@ def play(page, checks, downloads):
                 break
             time.sleep(0.02)
         assert page.enabled('mnuFile') and not page.enabled('mnuStart') and page.enabled('mnuQuit')
-        length = sum(int(line.split()[1]) for line in script.splitlines() if line.startswith('wait '))
-
-        def watch_to_end():
-            boxes = 0
-            while page.hook('virtualNow()') < length and boxes < 10:
-                if page.advance(1000) == 'box':
-                    boxes += 1
-                    driver.find_element(By.ID, 'box').find_element(By.TAG_NAME, 'button').click()
-                    page.settle()
-            return boxes
-        assert watch_to_end() == checks.replay(script).count('"msgbox"')
-        ActionChains(driver).send_keys(Keys.ARROW_LEFT).perform()  # the watcher's keys change nothing
+        length = length_of(script)
+        assert page.watch_to_end(length) == checks.replay(script).count('"msgbox"')
+        ActionChains(driver).send_keys(Keys.ARROW_UP).perform()  # the recorded game's keys change nothing
         page.advance(500)
         checks.same_pixels('watched', script)
         # Over: watch again, or play.
         assert driver.find_element(By.ID, 'watchOver').is_displayed()
         page.click('watchAgain')
         assert not driver.find_element(By.ID, 'watchOver').is_displayed() and page.hook('virtualNow()') < length
-        watch_to_end()
+        page.watch_to_end(length)
         page.advance(500)
         page.click('watchPlay')
         page.settle()
@@ -587,6 +654,182 @@ def touch_first(page, checks, url):
     checks.run('at 250 x 250 every control can be reached', smallest)
 
 
+# A minute of play: Start, then 300 presses of Left or Right at uneven intervals (the same every
+# run); a lost game's box answered, Restart and Start again. Resolves to the page's recording.
+MINUTE_GAME = """
+const t = farvaneTest, done = arguments[0];
+const settled = async () => { while (t.busy() || t.boxOpen()) await new Promise((r) => setTimeout(r, 10)); };
+(async () => {
+  document.getElementById('mnuStart').click();
+  await t.advance(2400);
+  let seed = 12345;
+  const next = () => (seed = (seed * 1103515245 + 12345) % 2147483648) / 2147483648;
+  for (let press = 0; press < 300; ++press) {
+    if (await t.advance(10 + Math.floor(next() * 38) * 10) === 'box') {
+      boxOk.dispatchEvent(new PointerEvent('pointerdown', { bubbles: true }));
+      boxOk.click();
+      await settled();
+      for (const entry of [mnuRestart, mnuStart]) {
+        entry.click();
+        await settled();
+      }
+    }
+    await t.key(next() < 0.5 ? 37 : 39);
+  }
+  return t.recording();
+})().then(done, (e) => done(String(e)));
+"""
+
+
+def watch_controls(page, checks, url):
+    """A minute's game watched: seeks show the headless picture of the recording cut there, the
+    watcher's keys and the bar pause, step, change speed and seek; the game is shared as a link.
+    Returns the recording and its link."""
+    js, driver = page.js, page.driver
+    shared = {}
+
+    def position():
+        at, length, speed, paused, over = js('return farvaneTest.watchPosition()')
+        return {'at': at, 'length': length, 'speed': speed, 'paused': paused, 'over': over}
+
+    def seeks():
+        page.set_viewport(1280, 800, 1, False)
+        page.load(url)
+        script = driver.execute_async_script(MINUTE_GAME)
+        assert script.count('\nkey ') == 300 and length_of(script) >= 60000, script[-200:]
+        shared['script'] = script
+        assert js('return farvaneTest.watch("minute.txt", arguments[0])', script)
+        page.settle()
+        assert js('return !watchBar.hidden')
+        for ms in (7500, 41000, 2000):  # forward, past boxes, back
+            js('watchTime.value = arguments[0]; watchTime.dispatchEvent(new Event("input"))', ms)
+            page.settle()
+            assert position()['at'] == ms, (ms, position())
+            checks.same_pixels(f'seek-{ms}', cut(script, ms))
+        length = length_of(script)
+        assert js('return watchAt.textContent') == f'0:02.0 / {length // 60000}:{length % 60000 // 100 / 10:04.1f}'
+        # The controls below play on for 6 s of the recording: from the Restart that begins its
+        # longest stretch with no box.
+        restarts, at = [], 0
+        for line in script.splitlines():
+            at += int(line.split()[1]) if line.startswith('wait ') else 0
+            restarts += [at] if line == 'menu mnuRestart' else []
+        quiet = max(zip(restarts, restarts[1:] + [length]), key=lambda stretch: stretch[1] - stretch[0])
+        assert quiet[1] - quiet[0] > 6000, restarts
+        js('watchTime.value = arguments[0]; watchTime.dispatchEvent(new Event("input"))', quiet[0])
+        page.settle()
+    checks.run('a seek on the page shows the picture of the recording cut there', seeks)
+
+    def controls():
+        def pause_button():
+            page.click('watchPause')
+            page.settle()
+
+        def speed(value):
+            Select(driver.find_element(By.ID, 'watchSpeed')).select_by_value(value)
+            page.settle()
+        # (what the watcher does, the clock it moves the watch by over 1 s, what it changes); a step
+        # moves at once, to the next tick of either timer
+        for act, moved, want in ((lambda: page.keys(Keys.SPACE), 0, {'paused': 1}),
+                                 (lambda: page.keys('.'), 'a tick', {'paused': 1}),
+                                 (pause_button, 1000, {'paused': 0}),
+                                 (lambda: page.keys('['), 500, {'speed': 0.5}),
+                                 (lambda: page.keys(']', ']', ']'), 4000, {'speed': 4}),
+                                 (lambda: speed('0.25'), 250, {'speed': 0.25}),
+                                 (pause_button, 0, {'paused': 1}),
+                                 (lambda: page.keys(Keys.ARROW_RIGHT), 5000, {'paused': 1}),
+                                 (lambda: page.keys(Keys.HOME), 0, {'at': 0}),
+                                 (lambda: page.keys(Keys.END), 0, {'over': 1})):
+            before = position()['at']
+            act()
+            if moved != 'a tick':
+                page.advance(1000)
+            after = position()
+            assert all(after[key] == value for key, value in want.items()), (want, after)
+            if moved == 'a tick':
+                assert 0 < after['at'] - before <= 600, after['at'] - before
+            elif 'at' not in want and 'over' not in want:
+                assert after['at'] - before == moved, (want, moved, after['at'] - before)
+        assert js('return [watchPause.disabled, watchSpeed.value]') == [True, '0.25']
+    checks.run('the watcher\'s keys and the bar pause, step, change speed and seek', controls)
+
+    def share():
+        driver.execute_cdp_cmd('Browser.grantPermissions', {'origin': url.split('/index')[0],
+                                                            'permissions': ['clipboardReadWrite',
+                                                                            'clipboardSanitizedWrite']})
+        page.click('share')
+        for _ in range(200):
+            if js('return shareNote.textContent'):
+                break
+            time.sleep(0.02)
+        assert js('return shareNote.textContent') == 'The link is on the clipboard.', js('return shareNote.textContent')
+        link = driver.execute_async_script('navigator.clipboard.readText().then(arguments[0])')
+        assert link.startswith(url + '#w1.') and len(link) <= 4096, (len(link), link[:100])
+        print(f'  a {length_of(shared["script"]) / 1000} s game of 300 presses: a link of {len(link)} characters')
+        shared['link'] = link
+    checks.run('a watched game is shared as a link of at most 4096 characters', share)
+    return shared
+
+
+def shared_links(checks, url, server, shared):
+    """In a fresh browser that has seen the page once, with the network cut since: a shared link
+    watches its game to the headless picture; a damaged link says so in one line, and the page
+    plays."""
+    if 'link' not in shared:
+        return
+    driver = new_browser(os.path.join(checks.scratch, 'fresh'))
+    page = Page(driver)
+    try:
+        def offline():
+            page.load(url)
+            kept_when_ready(driver)
+            server(False)
+            driver.get('about:blank')
+            page.load(shared['link'])
+            for _ in range(200):
+                if page.hook('watchState()') == 1:
+                    break
+                time.sleep(0.02)
+            script = shared['script']
+            page.watch_to_end(length_of(script))
+            page.advance(500)
+            assert page.hook('watchState()') == 2
+            checks.same_pixels('linked', script, page)
+            assert not csp_violations(driver)
+        checks.run('a shared link watches its game offline in a fresh browser', offline)
+
+        def damaged():
+            head, payload = shared['link'].split('#w1.')
+            middle = len(payload) // 2
+            swapped = payload[:middle] + ('B' if payload[middle] == 'A' else 'A') + payload[middle + 1:]
+            text = b'wait 1\n' * (17 * 1024 * 1024 // 7)  # a valid script, of 17 MB
+            packer = zlib.compressobj(9, zlib.DEFLATED, -15)
+            packed = zlib.crc32(text).to_bytes(4, 'big') + packer.compress(text) + packer.flush()
+            huge = base64.urlsafe_b64encode(packed).decode().rstrip('=')
+            damaged = 'This link has been cut or altered: its game cannot be watched.'
+            # (the fragment, what the page says)
+            for fragment, said in (('w1.' + swapped, damaged), ('w1.' + payload[:middle], damaged),
+                                   ('w1.' + payload + '!', damaged), ('w1.' + huge, 'This link holds a recording '
+                                                                                   'larger than 16 MB: it is not watched.'),
+                                   ('w2.' + payload, 'This link was made by a newer version of the game: it cannot '
+                                                     'be watched here.')):
+                driver.get('about:blank')
+                page.load(f'{head}#{fragment}')
+                for _ in range(500):
+                    if page.js('return watchError.textContent'):
+                        break
+                    time.sleep(0.02)
+                assert page.js('return watchError.textContent') == said, (fragment[:20], said)
+                assert page.hook('watchState()') == 0
+                page.choose('mnuFile', 'mnuStart')
+                page.advance(2400)
+                assert page.state('Timer1'), 'the page does not play'
+            assert not csp_violations(driver)
+        checks.run('a damaged or oversized link says so in one line and the page plays', damaged)
+    finally:
+        driver.quit()
+
+
 def idle_and_offline(page, checks, url, server, site, served):
     """A page with nothing due makes no calls and asks for no frames; after one visit a reload
     with the network cut plays; a new version of the page replaces the kept one."""
@@ -603,12 +846,6 @@ def idle_and_offline(page, checks, url, server, site, served):
         page.choose('mnuFile', 'mnuStart')
         assert page.hook('timerSet()')  # the countdown is due
     checks.run('an idle page makes no calls and asks for no frames', idle)
-
-    def kept_when_ready(driver):
-        """The files the service worker keeps, once it has taken over."""
-        return driver.execute_async_script(
-            'navigator.serviceWorker.ready.then(() => caches.open("farvane-files")).then((c) => c.keys())'
-            '.then((keys) => arguments[0](keys.map((k) => k.url)))')
 
     def first_visit():
         # A browser that has never seen the page: the page and its kept copy cost one download.
@@ -697,13 +934,7 @@ def main():
     checks = Checks(None, os.path.abspath(args.farvane), scratch)
     url = f'http://127.0.0.1:{port}/index.html?test'
     try:
-        options = webdriver.ChromeOptions()
-        options.binary_location = chromium_binary()
-        for flag in CHROMIUM_FLAGS + ['--user-data-dir=' + os.path.join(scratch, 'profile')]:
-            options.add_argument(flag)
-        options.add_experimental_option('prefs', {'download.default_directory': downloads,
-                                                  'download.prompt_for_download': False})
-        driver = webdriver.Chrome(service=Service(shutil.which('chromedriver')), options=options)
+        driver = new_browser(os.path.join(scratch, 'profile'), downloads)
         driver.execute_cdp_cmd('Browser.setDownloadBehavior', {'behavior': 'allow', 'downloadPath': downloads})
         page = Page(driver)
         checks.page = page
@@ -717,7 +948,9 @@ def main():
         play(page, checks, downloads)
         keys_alone(page, checks, url)
         touch_first(page, checks, url)
+        shared = watch_controls(page, checks, url)
         idle_and_offline(page, checks, url, server, site, served)
+        shared_links(checks, url, server, shared)
     except Exception:  # noqa: BLE001 - a broken run is one more failure
         checks.failed.append('the run itself')
         traceback.print_exc(file=sys.stdout)

@@ -7,7 +7,8 @@ refused. Then the window on Xvfb: the keyboard starts a game through the menu, k
 comes up and OK answers it, the recording made there replays on Linux to the picture the window
 shows, and Ctrl+C or log-off closes a record. Then the installer beside the program installs and
 uninstalls silently, leaving nothing behind, and a second build from a copy of the sources in a
-folder with spaces in its name gives the same bytes.
+folder with spaces in its name gives the same bytes. Watching, Space pauses and `.` steps a tick,
+each picture what --script of the game cut there draws.
 
 Usage: wine_test.py --farvane build-test/farvane --exe build-windows/farvane.exe [--shot OUT.png]
                     [--one-build]
@@ -417,6 +418,9 @@ def window_game(checks, linux_farvane, wine, scratch, shot):
             display.xdotool('windowminimize', '--sync', window)
         checks.check('a minimised game plays on to the lost-game box',
                      window is not None and display.window('Muahahahaa', 120) is not None, 'no box')
+        program.kill()
+        program.wait(timeout=60)
+        program = watch_controls(checks, linux_farvane, wine, display, folder)
     finally:
         if program and program.poll() is None:
             if os.getpgid(program.pid) == program.pid:
@@ -509,6 +513,64 @@ def same_bytes(checks, build):
         for name in made:
             first, second = sha256(os.path.join(build, name)), sha256(os.path.join(copy, 'build-windows', name))
             checks.check(f'{name}: the same SHA-256 from two builds', first == second, f'{first} and {second}')
+
+
+WATCHED = 'menu mnuStart\nwait 2600\nkey 37 0\nwait 300\nkey 39 0\nwait 4000\nkey 39 0\nwait 5600\n'
+
+
+def screenshot_at(linux_farvane, folder, ms):
+    """The client area --script draws of WATCHED cut at virtual time `ms`, as RGBA."""
+    lines, now = [], 0
+    for line in WATCHED.splitlines():
+        if line.startswith('wait '):
+            if now + int(line[5:]) > ms:
+                lines.append(f'wait {ms - now}')
+                break
+            now += int(line[5:])
+        lines.append(line)
+    with open(os.path.join(folder, 'cut.txt'), 'w') as cut:
+        cut.write('\n'.join(lines) + '\n')
+    run([linux_farvane, '--script', 'cut.txt', '--screenshot', 'cut.png'], folder)
+    return pixels(os.path.join(folder, 'cut.png'))[2]
+
+
+def watch_controls(checks, linux_farvane, wine, display, folder):
+    """Watching at a quarter speed: Space pauses, Home and Right seek to 5 s exactly, and the picture
+    holds there; '.' steps one tick, to 5.05 s. Each picture is what --script of the game cut there
+    draws. Returns the program, still running."""
+    with open(os.path.join(folder, 'watch.txt'), 'w') as script:
+        script.write(WATCHED)
+    with open(os.path.join(folder, 'err.txt'), 'wb') as err:
+        program = subprocess.Popen(wine.command(['--watch', 'watch.txt', '--speed', '0.25']), cwd=folder,
+                                   env=wine.env, stdin=subprocess.DEVNULL, stdout=err, stderr=err)
+    window = display.window(r'Farvane V1\.33\.7 .*', 60)
+    checks.check('a watch shows where it stands in the title', window is not None, 'no such window title')
+    if window is None:
+        return program
+    display.xdotool('windowactivate', '--sync', window)
+    for key in ('space', 'Home', 'Right'):  # queued in order; the title below tells when all are done
+        display.xdotool('key', key)
+    paused = display.window(r'Farvane V1\.33\.7 .* 0:05\.0 / 0:12\.5, .*, paused', 60)
+    checks.check('Space pauses, Home and Right seek to 5 s', paused is not None,
+                 ' '.join(display.xdotool('getwindowname', window)))
+
+    def client_area():
+        width, height, rows = grab(window, display.name)
+        return rgba(row[:441 * 3] for row in rows[height - 425:])
+
+    before = client_area()
+    checks.check('paused at 5 s, the window shows what --script of the game cut there draws',
+                 before == screenshot_at(linux_farvane, folder, 5000))
+    display.xdotool('key', 'period')
+    after = before
+    deadline = time.monotonic() + 60
+    while after == before and time.monotonic() < deadline:
+        time.sleep(0.2)
+        after = client_area()
+    checks.check("'.' steps one tick: the window shows what --script of the game cut at 5.05 s draws",
+                 after == screenshot_at(linux_farvane, folder, 5050))
+    checks.check("and the watch stays paused", display.window(r'Farvane V1\.33\.7 .*, paused', 1) is not None)
+    return program
 
 
 def main():
