@@ -105,7 +105,8 @@ void BM_KeyPress(benchmark::State& state)
     }
     reportAllocations(state, before);
     // Each press that is not refused adds 5 points: make sure the presses really steered.
-    const double points = farvane::CaptionToNumber(form.lblScore.Caption) - farvane::CaptionToNumber(start.lblScore.Caption);
+    const double points =
+        farvane::CaptionToNumber(form.lblScore.Caption) - farvane::CaptionToNumber(start.lblScore.Caption);
     if (presses % 4096 > 0 && points != 5.0 * (presses % 4096))
         state.SkipWithError("a key press was refused");
 }

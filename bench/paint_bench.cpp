@@ -9,10 +9,10 @@
 #include <QPainter>
 
 #include "allocations.h"
-#include "picture/raster.h"
-#include "picture/scenediff.h"
 #include "desktop/framepaint.h"
 #include "game/form.h"
+#include "picture/raster.h"
+#include "picture/scenediff.h"
 
 namespace {
 

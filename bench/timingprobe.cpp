@@ -174,10 +174,10 @@ public:
     bool counting = false;
     int timerEvents = 0;
     int paintEvents = 0;
-    int framePaints = 0;             // paints of the watched widget (the scene view), counting or not
-    QObject* frameWidget = nullptr;  // for the bare window, its central widget
+    int framePaints = 0;            // paints of the watched widget (the scene view), counting or not
+    QObject* frameWidget = nullptr; // for the bare window, its central widget
     std::vector<std::pair<double, std::string>> captionChanges; // lblReady, with monotonic ms
-    std::vector<double> tickTimes; // one entry per game tick, monotonic ms
+    std::vector<double> tickTimes;                              // one entry per game tick, monotonic ms
 
     bool notify(QObject* receiver, QEvent* event) override
     {
@@ -366,8 +366,8 @@ int firstFrame(int argc, char** argv)
 }
 
 struct StartUp {
-    double ms = 0;    // process start to first painted frame
-    long rssKb = 0;   // peak RSS at that frame
+    double ms = 0;  // process start to first painted frame
+    long rssKb = 0; // peak RSS at that frame
 };
 
 // Runs this program with `args` and returns what it printed, or nothing if it failed.
@@ -531,8 +531,7 @@ int play(int argc, char** argv, int seconds, int startups, int frameRuns)
 
     const std::vector<double>& ticks = app.tickTimes;
     if (ticks.empty() || session.boxes != 0) {
-        std::fprintf(stderr, "timingprobe: the game did not run (%zu ticks, %d boxes)\n", ticks.size(),
-                     session.boxes);
+        std::fprintf(stderr, "timingprobe: the game did not run (%zu ticks, %d boxes)\n", ticks.size(), session.boxes);
         return 1;
     }
     // The game starts 2400 ms after Start and its ticks are due every 50 ms from there. The
@@ -600,8 +599,7 @@ int main(int argc, char** argv)
         else if ((arg == "--game-frames" || arg == "--bare-frames") && hasValue) {
             childMode = argv[i];
             childSeconds = std::atoi(argv[++i]);
-        }
-        else if (arg == "--idle" && hasValue)
+        } else if (arg == "--idle" && hasValue)
             idleMs = std::atoi(argv[++i]);
         else if (arg == "--start")
             start = true;

@@ -2,8 +2,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
-#include <cstdint>
 #include <csignal>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -13,8 +13,8 @@
 #include <unistd.h>
 
 #include "cli/screenshot.h"
-#include "files/atomicfile.h"
 #include "farvane/version.h"
+#include "files/atomicfile.h"
 #include "headless/driver.h"
 #include "midend/player.h"
 #include "midend/window.h"
@@ -92,7 +92,8 @@ bool outputAllowed(const std::string& path, const std::string& script)
     const std::string problem = farvane::checkOutputTarget(path, script);
     if (problem.empty())
         return true;
-    tell("farvane: cannot write " + (path.empty() ? std::string("\"\"") : farvane::printableName(path)) + ": " + problem + "\n");
+    tell("farvane: cannot write " + (path.empty() ? std::string("\"\"") : farvane::printableName(path)) + ": " +
+         problem + "\n");
     return false;
 }
 
@@ -167,8 +168,9 @@ int main(int argc, char** argv)
             if (seen)
                 return usageError(arg + " given twice");
             if (i + 1 >= argc)
-                return usageError(arg + (arg == "--scale" || arg == "--speed" || arg == "--from" ? " needs a number"
-                                                                                                 : " needs a file name"));
+                return usageError(arg + (arg == "--scale" || arg == "--speed" || arg == "--from"
+                                             ? " needs a number"
+                                             : " needs a file name"));
             seen = true;
             into = argv[++i];
             return 0;
@@ -209,7 +211,8 @@ int main(int argc, char** argv)
         return usageError("--scale needs --screenshot");
     const std::optional<double> scale = haveScale ? parseDecimal(scaleText, 1, 4) : 1.0;
     if (!scale)
-        return usageError("--scale needs a device pixel ratio from 1 to 4 (such as 2 or 1.5), not \"" + scaleText + "\"");
+        return usageError("--scale needs a device pixel ratio from 1 to 4 (such as 2 or 1.5), not \"" + scaleText +
+                          "\"");
     if ((haveSpeed || haveFrom) && !haveWatch)
         return usageError(std::string(haveSpeed ? "--speed" : "--from") + " needs --watch");
     const std::optional<double> speed = haveSpeed ? parseDecimal(speedText, 0.25, 8) : 1.0;
@@ -259,7 +262,8 @@ int main(int argc, char** argv)
     // The replay writes its lines as they come and tells of its own failures.
     farvane::replay::DescriptorSource standardInput(STDIN_FILENO);
     try {
-        farvane::replay::Result result = farvane::replay::runScript(script, standardInput, standardOutput, standardError);
+        farvane::replay::Result result =
+            farvane::replay::runScript(script, standardInput, standardOutput, standardError);
         if (result.exitStatus != 0 || !haveScreenshot || !result.finalScene)
             return result.exitStatus;
         return farvane::saveScreenshot(*result.finalScene, screenshot, *scale) ? 0 : 1;

@@ -15,5 +15,4 @@ bool isPngPath(std::string_view path);
 // "farvane: cannot write PATH: reason" to standard error and returns false.
 bool saveScreenshot(const Scene& scene, const std::string& path, double ratio = 1.0);
 
-
 } // namespace farvane

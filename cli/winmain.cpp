@@ -20,10 +20,7 @@ namespace {
 
 UINT consoleCodePage = 0;
 
-void restoreConsoleCodePage()
-{
-    ::SetConsoleOutputCP(consoleCodePage);
-}
+void restoreConsoleCodePage() { ::SetConsoleOutputCP(consoleCodePage); }
 
 // A standard descriptor the C library found closed at start-up (a GUI program gets none from a
 // console) takes the console's handle, once attached; handles given by the parent stay as they are.

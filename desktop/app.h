@@ -10,7 +10,6 @@
 
 #include "midend/window.h"
 
-
 class QSocketNotifier;
 
 namespace farvane {

@@ -3,8 +3,8 @@
 #include "desktop/mainwindow.h"
 
 #include <algorithm>
-#include <cmath>
 #include <climits>
+#include <cmath>
 #include <optional>
 #include <string>
 #include <utility>
@@ -21,20 +21,17 @@
 #include <QTimer>
 #include <QWindow>
 
-#include "picture/raster.h"
-#include "picture/scenediff.h"
 #include "desktop/framepaint.h"
 #include "desktop/icon.h"
+#include "picture/raster.h"
+#include "picture/scenediff.h"
 #include "script/recorder.h"
 
 namespace farvane {
 
 namespace {
 
-QString menuCaption(const MenuEntry& entry)
-{
-    return QString::fromStdString(menuText(entry.Caption));
-}
+QString menuCaption(const MenuEntry& entry) { return QString::fromStdString(menuText(entry.Caption)); }
 
 } // namespace
 
@@ -158,15 +155,13 @@ MainWindow::MainWindow(Recorder* recorder, QWidget* parent)
     : MainWindow(parent, [recorder](MidEnd::ShowBox show) {
           return std::make_unique<MidEnd>(0, std::move(show), RecordOptions{recorder, true});
       })
-{
-}
+{}
 
 MainWindow::MainWindow(ReplayScript script, WatchStart start, QWidget* parent)
     : MainWindow(parent, [&script, start](MidEnd::ShowBox show) {
           return std::make_unique<MidEnd>(0, std::move(show), std::move(script), start);
       })
-{
-}
+{}
 
 MainWindow::MainWindow(QWidget* parent, const std::function<std::unique_ptr<MidEnd>(MidEnd::ShowBox)>& load)
     : QMainWindow(parent), boxes(this), realTime([this] { return sinceLoad.elapsed(); })
@@ -306,10 +301,8 @@ bool MainWindow::isUserInput(QEvent::Type type)
     case QEvent::Wheel:
     case QEvent::ContextMenu:
     case QEvent::TouchBegin:
-    case QEvent::TabletPress:
-        return true;
-    default:
-        return false;
+    case QEvent::TabletPress: return true;
+    default: return false;
     }
 }
 

@@ -22,10 +22,10 @@
 #include <QTimer>
 #include <QWindow>
 
-#include "files/atomicfile.h"
 #include "desktop/app.h"
 #include "desktop/icon.h"
 #include "desktop/mainwindow.h"
+#include "files/atomicfile.h"
 #include "script/recorder.h"
 #include "script/script.h"
 
@@ -253,7 +253,8 @@ int runWindow(int& argc, char** argv, const std::string& recordPath, std::option
 {
     // Without a display Qt would abort; say what is wrong instead, before any file is touched.
     if (const std::string problem = displayProblem(); !problem.empty()) {
-        std::cerr << "farvane: no display found (" << problem << ").\n"
+        std::cerr << "farvane: no display found (" << problem
+                  << ").\n"
                      "Run it from a desktop session, or headless with: farvane --script FILE\n";
         return 1;
     }
@@ -299,8 +300,10 @@ int runWindow(int& argc, char** argv, const std::string& recordPath, std::option
         }
         liveRecorder = recorder.get();
     }
-    outOfMemoryMessage = "farvane: " + (recordPath.empty() ? std::string("not enough memory; the game ends")
-                                                           : "cannot write " + printableName(recordPath) + ": not enough memory") + "\n";
+    outOfMemoryMessage = "farvane: " +
+                         (recordPath.empty() ? std::string("not enough memory; the game ends")
+                                             : "cannot write " + printableName(recordPath) + ": not enough memory") +
+                         "\n";
     std::set_new_handler(onOutOfMemory);
     std::unique_ptr<MainWindow> made =
         watch ? std::make_unique<MainWindow>(std::move(*watch), start) : std::make_unique<MainWindow>(recorder.get());

@@ -2,10 +2,10 @@
 #include "files/atomicfile.h"
 
 #include <atomic>
-#include <chrono>
-#include <cstdint>
 #include <cerrno>
+#include <chrono>
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -56,8 +56,8 @@ int descriptorNamed(const std::string& name)
         if (name == Standard[fd])
             return fd;
     }
-    for (const std::string& prefix : {std::string("/dev/fd/"), std::string("/proc/self/fd/"),
-                                     "/proc/" + std::to_string(::getpid()) + "/fd/"}) {
+    for (const std::string& prefix :
+         {std::string("/dev/fd/"), std::string("/proc/self/fd/"), "/proc/" + std::to_string(::getpid()) + "/fd/"}) {
         if (name.size() <= prefix.size() || name.size() > prefix.size() + 9 || !name.starts_with(prefix))
             continue;
         int fd = 0;
@@ -227,8 +227,8 @@ std::string checkOutputTarget(const std::string& path, const std::string& script
     const int statErrno = exists ? 0 : errno;
     if (!scriptPath.empty() && scriptPath != "-") {
         struct stat script {};
-        const bool same = path == scriptPath ||
-                          (exists && ::stat(scriptPath.c_str(), &script) == 0 && sameFile(script, info));
+        const bool same =
+            path == scriptPath || (exists && ::stat(scriptPath.c_str(), &script) == 0 && sameFile(script, info));
         if (same)
             return "is the script being run";
     }
@@ -246,10 +246,7 @@ std::string checkOutputTarget(const std::string& path, const std::string& script
     return writable(target, exists ? &info : nullptr);
 }
 
-int openForReading(const std::string& path)
-{
-    return ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-}
+int openForReading(const std::string& path) { return ::open(path.c_str(), O_RDONLY | O_CLOEXEC); }
 
 bool truncateFile(int fd, std::uint64_t size) { return ::ftruncate(fd, static_cast<off_t>(size)) == 0; }
 
@@ -399,7 +396,8 @@ bool AtomicFile::sync()
         return false;
     }
     unsynced = false;
-    struct stat own {}, named {};
+    struct stat own {
+    }, named{};
     if (::fstat(descriptor, &own) != 0) {
         reason = std::strerror(errno);
         return false;

@@ -57,35 +57,26 @@ std::string errorText(unsigned long code)
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
     case ERROR_INVALID_DRIVE:
-    case ERROR_BAD_NETPATH:
-        return std::strerror(ENOENT);
+    case ERROR_BAD_NETPATH: return std::strerror(ENOENT);
     case ERROR_ACCESS_DENIED:
-    case ERROR_PRIVILEGE_NOT_HELD:
-        return std::strerror(EACCES);
+    case ERROR_PRIVILEGE_NOT_HELD: return std::strerror(EACCES);
     case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION:
-        return "is in use by another program";
+    case ERROR_LOCK_VIOLATION: return "is in use by another program";
     case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL:
-        return std::strerror(ENOSPC);
+    case ERROR_HANDLE_DISK_FULL: return std::strerror(ENOSPC);
     case ERROR_FILE_EXISTS:
-    case ERROR_ALREADY_EXISTS:
-        return std::strerror(EEXIST);
-    case ERROR_WRITE_PROTECT:
-        return "Read-only file system";
+    case ERROR_ALREADY_EXISTS: return std::strerror(EEXIST);
+    case ERROR_WRITE_PROTECT: return "Read-only file system";
     case ERROR_INVALID_NAME:
-    case ERROR_DIRECTORY:
-        return "the file name is not valid here";
+    case ERROR_DIRECTORY: return "the file name is not valid here";
     case ERROR_NOT_ENOUGH_MEMORY:
-    case ERROR_OUTOFMEMORY:
-        return std::strerror(ENOMEM);
-    default:
-        break;
+    case ERROR_OUTOFMEMORY: return std::strerror(ENOMEM);
+    default: break;
     }
     wchar_t* buffer = nullptr;
-    const DWORD length = ::FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-        code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    const DWORD length =
+        ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                         nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
     std::string text = length > 0 ? narrow(std::wstring_view(buffer, length)) : std::string();
     ::LocalFree(buffer);
     // "The media is write protected.\r\n" reads like the other reasons without its stop and line end.

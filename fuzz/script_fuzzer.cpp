@@ -22,8 +22,7 @@ namespace {
 constexpr std::int64_t MaxWaitMs = 4LL * 3600 * 1000; // clock per input
 constexpr std::int64_t MaxTicks = 200000;             // raised ticks per input
 
-[[noreturn]] void fail(const std::string& what, std::string_view script, const std::string& out,
-                       const std::string& err)
+[[noreturn]] void fail(const std::string& what, std::string_view script, const std::string& out, const std::string& err)
 {
     std::fprintf(stderr, "script fuzzer: %s\n--- script (%zu bytes)\n%.*s\n--- stdout\n%s--- stderr\n%s", what.c_str(),
                  script.size(), static_cast<int>(script.size() < 4000 ? script.size() : 4000), script.data(),
@@ -35,10 +34,11 @@ bool startsWith(std::string_view text, std::string_view prefix) { return text.su
 
 // Every key of the dump, in its order.
 constexpr std::string_view DumpKeys[] = {
-    "t", "RightEdge", "LeftEdge", "FallStep", "BigFallStep", "Drift", "BigDrift", "SpawnLeft", "ScoreStep",
-    "CountdownStep", "Steer", "Obstacle", "BigObstacle", "Border", "Shielda", "Shieldb", "Shieldc", "Shieldd",
-    "Shielde", "Shieldf", "Player1", "Player2", "Player3", "Player4", "Player5", "Player6", "lblScore", "lblHigh",
-    "lblReady", "Timer1", "Timer2", "mnuFile", "mnuStart", "mnuRestart", "mnuQuit", "mnuHelp", "mnuHow", "mnuAbout"};
+    "t",         "RightEdge",     "LeftEdge", "FallStep", "BigFallStep", "Drift",   "BigDrift", "SpawnLeft",
+    "ScoreStep", "CountdownStep", "Steer",    "Obstacle", "BigObstacle", "Border",  "Shielda",  "Shieldb",
+    "Shieldc",   "Shieldd",       "Shielde",  "Shieldf",  "Player1",     "Player2", "Player3",  "Player4",
+    "Player5",   "Player6",       "lblScore", "lblHigh",  "lblReady",    "Timer1",  "Timer2",   "mnuFile",
+    "mnuStart",  "mnuRestart",    "mnuQuit",  "mnuHelp",  "mnuHow",      "mnuAbout"};
 
 bool hasDumpKeysInOrder(std::string_view line)
 {

@@ -44,8 +44,7 @@ inline bool Veskara::hitsPlayer(const Shape& obstacle) const
     const double top = obstacle.Top;
     const double left = obstacle.Left;
     const double playerLeft = Player1.Left;
-    if (top + double(obstacle.Height) <= double(Player6.Top) ||
-        top >= double(Player1.Top) + double(Player1.Height) ||
+    if (top + double(obstacle.Height) <= double(Player6.Top) || top >= double(Player1.Top) + double(Player1.Height) ||
         left + double(obstacle.Width) <= playerLeft || left >= playerLeft + double(Player1.Width))
         return false;
     Box intersection; // filled by the test, read by nobody

@@ -7,15 +7,9 @@ namespace farvane {
 void Veskara::Timer2_Timer()
 {
     switch (CountdownStep) {
-    case 0:
-        lblReady.Caption = "Ready";
-        break;
-    case 1:
-        lblReady.Caption = "Set";
-        break;
-    case 2:
-        lblReady.Caption = "Go!";
-        break;
+    case 0: lblReady.Caption = "Ready"; break;
+    case 1: lblReady.Caption = "Set"; break;
+    case 2: lblReady.Caption = "Go!"; break;
     case 3:
         // The game tick is on before the countdown is off, so no instant has neither running.
         lblReady.Caption.clear();

@@ -34,16 +34,16 @@ public:
     explicit Veskara(Host& formHost) : host(&formHost) {}
 
     // Module variables, all 16-bit Integers, 0 until Form_Load sets some of them.
-    std::int16_t RightEdge = 0;   // index in Border of the right road edge shown; even
-    std::int16_t LeftEdge = 0;    // index in Border of the left road edge shown; odd
-    std::int16_t FallStep = 0;    // twips a small obstacle falls per tick, on top of 75
-    std::int16_t BigFallStep = 0; // twips a big obstacle falls per tick, on top of 50
+    std::int16_t RightEdge = 0;              // index in Border of the right road edge shown; even
+    std::int16_t LeftEdge = 0;               // index in Border of the left road edge shown; odd
+    std::int16_t FallStep = 0;               // twips a small obstacle falls per tick, on top of 75
+    std::int16_t BigFallStep = 0;            // twips a big obstacle falls per tick, on top of 50
     std::array<std::int16_t, 4> Drift{};     // twips small obstacle i moves sideways per tick
     std::array<std::int16_t, 2> BigDrift{};  // twips big obstacle i moves sideways per tick
     std::array<std::int16_t, 4> SpawnLeft{}; // Left at which obstacle i re-enters; shared by big 0 and 1
-    std::int16_t ScoreStep = 0;     // points per tick
-    std::int16_t CountdownStep = 0; // Timer2 ticks since it was last set to 0
-    std::int16_t Steer = 0;         // twips every obstacle moves sideways per tick, from steering
+    std::int16_t ScoreStep = 0;              // points per tick
+    std::int16_t CountdownStep = 0;          // Timer2 ticks since it was last set to 0
+    std::int16_t Steer = 0;                  // twips every obstacle moves sideways per tick, from steering
 
     RandomSource random;
 

@@ -17,15 +17,9 @@ void Veskara::Form_Load()
 }
 
 // One Rnd times 500 less 250, with no rounding in between, floored: -250..249.
-std::int16_t Veskara::drawDrift()
-{
-    return Int(static_cast<double>(Rnd()) * 500.0 - 250.0);
-}
+std::int16_t Veskara::drawDrift() { return Int(static_cast<double>(Rnd()) * 500.0 - 250.0); }
 
 // One Rnd times 720 plus 2880, floored: 2880..3599.
-std::int16_t Veskara::drawSpawnLeft()
-{
-    return Int(static_cast<double>(Rnd()) * 720.0 + 2880.0);
-}
+std::int16_t Veskara::drawSpawnLeft() { return Int(static_cast<double>(Rnd()) * 720.0 + 2880.0); }
 
 } // namespace farvane

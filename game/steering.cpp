@@ -6,8 +6,8 @@ namespace farvane {
 
 namespace {
 
-constexpr float SteerShift = 945;       // twips every obstacle jumps on a press
-constexpr std::int16_t SteerGain = 25;  // twips added to the per-tick sideways shift
+constexpr float SteerShift = 945;      // twips every obstacle jumps on a press
+constexpr std::int16_t SteerGain = 25; // twips added to the per-tick sideways shift
 constexpr double PressPoints = 5;
 
 void showBorder(Scene& scene, int index, bool visible)

@@ -8,8 +8,8 @@
 #include <unistd.h>
 #include <vector>
 
-#include "game/form.h"
 #include "files/atomicfile.h"
+#include "game/form.h"
 #include "midend/player.h"
 #include "script/dump.h"
 #include "script/script.h"
@@ -160,7 +160,8 @@ std::optional<ReplayScript> loadScript(const std::string& file, ByteSource& stan
             return std::nullopt;
         }
         if (bad) {
-            err.write(printableName(file) + ":" + std::to_string(reader->error().line) + ": " + reader->error().message + "\n");
+            err.write(printableName(file) + ":" + std::to_string(reader->error().line) + ": " +
+                      reader->error().message + "\n");
             return std::nullopt;
         }
         return std::move(reader->script());

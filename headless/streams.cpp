@@ -48,7 +48,8 @@ private:
 };
 
 // Calls `run` with `in` as a byte source: std::cin through its descriptor.
-template <typename Run> auto withSource(std::istream& in, Run&& run)
+template <typename Run>
+auto withSource(std::istream& in, Run&& run)
 {
     if (in.rdbuf() == std::cin.rdbuf()) {
         DescriptorSource standardInput(STDIN_FILENO);

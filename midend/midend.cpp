@@ -19,10 +19,9 @@ public:
 
     Impl(RealMillis start, ShowBox show, RecordOptions recording, std::optional<ReplayScript> watched)
         : showBox(std::move(show)), sink(recording.sink), checkpoints(recording.checkpoints),
-          watching(watched.has_value()), player(*this, std::move(watched)), game(player.form()),
-          clock(player.clock()), offset(start), nextCheckpoint(start + CheckpointMs), length(player.length())
-    {
-    }
+          watching(watched.has_value()), player(*this, std::move(watched)), game(player.form()), clock(player.clock()),
+          offset(start), nextCheckpoint(start + CheckpointMs), length(player.length())
+    {}
 
     // --- What the player shows ---
     void box(std::string_view prompt, std::string_view title, bool) override
@@ -245,8 +244,8 @@ public:
     Millis length = 0;
     double speed = 1;
     bool paused = false;
-    bool seeking = false;    // boxes pass unseen
-    bool findingBox = false; // and the first one ends the seek
+    bool seeking = false;             // boxes pass unseen
+    bool findingBox = false;          // and the first one ends the seek
     std::optional<Millis> seekTarget; // a seek in progress
     std::uint64_t ticks = 0;
 
@@ -261,8 +260,7 @@ public:
 
 MidEnd::MidEnd(RealMillis start, ShowBox showBox, RecordOptions recording)
     : impl(std::make_unique<Impl>(start, std::move(showBox), recording, std::nullopt))
-{
-}
+{}
 
 MidEnd::MidEnd(RealMillis start, ShowBox showBox, ReplayScript script, WatchStart from)
     : impl(std::make_unique<Impl>(start, std::move(showBox), RecordOptions{}, std::move(script)))
@@ -527,10 +525,7 @@ GameStatus MidEnd::status() const
                       .boxUp = impl->boxOpen};
 }
 
-const Scene& MidEnd::scene() const
-{
-    return impl->player.scene();
-}
+const Scene& MidEnd::scene() const { return impl->player.scene(); }
 
 bool MidEnd::render()
 {

@@ -72,7 +72,7 @@ struct WatchPosition {
     std::uint64_t length = 0; // the recording's whole virtual time
     double speed = 1;         // times real time
     bool paused = false;
-    bool over = false;        // the script has run out or its game has ended
+    bool over = false; // the script has run out or its game has ended
 };
 
 // "0:07.5 / 0:42.0, 2×, paused": where a watch stands, as a window's title shows it after the

@@ -152,12 +152,8 @@ bool ScriptPlayer::step(const Command& command, Millis until)
         // The window's close button ends the program as Quit does, whatever the menu allows.
         End();
         break;
-    case CommandKind::CloseAtBox:
-        closeAtBox = true;
-        break;
-    case CommandKind::Dump:
-        show.dump();
-        break;
+    case CommandKind::CloseAtBox: closeAtBox = true; break;
+    case CommandKind::Dump: show.dump(); break;
     }
     if (left > 0)
         --left;

@@ -84,8 +84,8 @@ private:
     CommandList::const_iterator at; // the next command to run
     Veskara game;
     VirtualClock timers;
-    std::uint64_t left = 0;               // work left in this call
-    std::optional<Millis> waitEnd;        // the end of the wait in progress
+    std::uint64_t left = 0;                // work left in this call
+    std::optional<Millis> waitEnd;         // the end of the wait in progress
     std::optional<std::int64_t> burstLeft; // ticks left of the burst in progress
     bool closeAtBox = false;               // the next box is closed on
     bool over = false;

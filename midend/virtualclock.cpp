@@ -4,8 +4,8 @@
 namespace farvane {
 
 VirtualClock::VirtualClock(Veskara& formToRun)
-    : form(formToRun),
-      timerSlots{Slot{&Scene::Timer1, &Veskara::Timer1_Timer}, Slot{&Scene::Timer2, &Veskara::Timer2_Timer}}
+    : form(formToRun), timerSlots{Slot{&Scene::Timer1, &Veskara::Timer1_Timer},
+                                  Slot{&Scene::Timer2, &Veskara::Timer2_Timer}}
 {
     sync();
 }

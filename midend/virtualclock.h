@@ -44,8 +44,8 @@ private:
     struct Slot {
         Timer Scene::*timer;
         void (Veskara::*tick)();
-        bool on = false;        // Enabled as last seen
-        Millis due = 0;         // next tick, while on
+        bool on = false;         // Enabled as last seen
+        Millis due = 0;          // next tick, while on
         std::uint64_t order = 0; // when it was last turned on, for ties
     };
 

@@ -88,8 +88,8 @@ bool encodePng(const FrameBuffer& frame, std::string& png, std::string& error)
         return false;
     }
     png_set_write_fn(writer, &sink, appendBytes, noFlush);
-    png_set_IHDR(writer, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
-                 PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_IHDR(writer, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8, PNG_COLOR_TYPE_RGB,
+                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_set_rows(writer, info, rows.data());
     png_write_png(writer, info, PNG_TRANSFORM_IDENTITY, nullptr);
     png_destroy_write_struct(&writer, &info);

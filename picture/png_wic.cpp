@@ -5,15 +5,16 @@
 #include <cstdio>
 #include <vector>
 
-#include <windows.h>
 #include <wincodec.h>
+#include <windows.h>
 
 namespace farvane {
 
 namespace {
 
 // Holds one COM interface and releases it.
-template <typename T> class Com {
+template <typename T>
+class Com {
 public:
     Com() = default;
     ~Com()
@@ -67,7 +68,8 @@ bool encodePng(const FrameBuffer& frame, std::string& png, std::string& error)
     const UINT stride = (width * 3 + 3) & ~3U;
     std::vector<BYTE> bgr(static_cast<std::size_t>(stride) * height);
     for (UINT y = 0; y < height; ++y) {
-        const std::uint32_t* row = frame.pixels() + static_cast<std::size_t>(y) * static_cast<std::size_t>(frame.stride());
+        const std::uint32_t* row =
+            frame.pixels() + static_cast<std::size_t>(y) * static_cast<std::size_t>(frame.stride());
         BYTE* out = bgr.data() + static_cast<std::size_t>(y) * stride;
         for (UINT x = 0; x < width; ++x) {
             const std::uint32_t p = row[x];
@@ -96,9 +98,8 @@ bool encodePng(const FrameBuffer& frame, std::string& png, std::string& error)
         return false;
     };
     WICPixelFormatGUID format = GUID_WICPixelFormat24bppBGR;
-    if (!ok("starting the imaging component", ::CoCreateInstance(CLSID_WICImagingFactory, nullptr,
-                                                                 CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
-                                                                 factory.outVoid())) ||
+    if (!ok("starting the imaging component", ::CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                                                                 IID_IWICImagingFactory, factory.outVoid())) ||
         !ok("making the stream", ::CreateStreamOnHGlobal(nullptr, TRUE, stream.out())) ||
         !ok("starting the encoder", factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, encoder.out())) ||
         !ok("starting the encoder", encoder->Initialize(stream.get(), WICBitmapEncoderNoCache)) ||

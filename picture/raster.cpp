@@ -31,7 +31,6 @@ using Box = PixelBox;
 constexpr std::uint32_t FrameGrey = 0xFF808080;
 constexpr std::uint32_t OpaqueBlack = 0xFF000000;
 
-
 // &H00BBGGRR to an opaque 0xAARRGGBB.
 std::uint32_t toArgb(Colour colour)
 {
@@ -68,10 +67,7 @@ public:
     bool misses(const Box& box) const { return toDevice(box.intersected(ClientBox)).intersected(clip).empty(); }
 
     // Fills the logical pixels of `box` that lie in the client area.
-    void fill(const Box& box, std::uint32_t argb)
-    {
-        fillDevice(toDevice(box.intersected(ClientBox)), pixel(argb));
-    }
+    void fill(const Box& box, std::uint32_t argb) { fillDevice(toDevice(box.intersected(ClientBox)), pixel(argb)); }
 
     // Blends the character `c` in `argb` into the cell whose top-left logical pixel is (x, y),
     // showing only what lies inside the logical box `shownBox`.
@@ -147,8 +143,8 @@ private:
         if (logical.empty())
             return Box{};
         const int block = frame.blockSize();
-        return Box{frame.deviceEdge(logical.left), frame.deviceEdge(logical.top), frame.deviceEdge(logical.right - 1) + block,
-                   frame.deviceEdge(logical.bottom - 1) + block};
+        return Box{frame.deviceEdge(logical.left), frame.deviceEdge(logical.top),
+                   frame.deviceEdge(logical.right - 1) + block, frame.deviceEdge(logical.bottom - 1) + block};
     }
 
     // The last logical pixel whose block covers device column (or row) `device`.
@@ -188,7 +184,6 @@ private:
     FrameBuffer& frame;
     Box clip; // device pixels
 };
-
 
 // An outline `thickness` pixels wide inside `box`.
 void drawOutline(Canvas& canvas, const Box& box, int thickness, std::uint32_t colour)
@@ -351,14 +346,12 @@ void draw(const Scene& scene, Canvas& canvas, const Box& deviceClip)
 } // namespace
 
 FrameBuffer::FrameBuffer(double devicePixelRatio, PixelOrder order)
-    : ratio_(devicePixelRatio > 0 ? devicePixelRatio : 1.0),
-      order_(order),
+    : ratio_(devicePixelRatio > 0 ? devicePixelRatio : 1.0), order_(order),
       width_(static_cast<int>(std::lround(ClientWidth * ratio_))),
       height_(static_cast<int>(std::lround(ClientHeight * ratio_))),
       pixels_(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_),
               order == PixelOrder::Argb32 ? OpaqueBlack : toRgba8888(OpaqueBlack))
-{
-}
+{}
 
 int FrameBuffer::blockSize() const
 {
@@ -397,9 +390,8 @@ void rasterize(const Scene& scene, FrameBuffer& frame)
 void rasterize(const Scene& scene, FrameBuffer& frame, PixelRect clip)
 {
     const PixelRect device = frame.deviceRect(clip);
-    const Box deviceClip =
-        Box{device.x, device.y, device.x + device.width, device.y + device.height}.intersected(
-            Box{0, 0, frame.width(), frame.height()});
+    const Box deviceClip = Box{device.x, device.y, device.x + device.width, device.y + device.height}.intersected(
+        Box{0, 0, frame.width(), frame.height()});
     if (deviceClip.empty())
         return;
     Canvas canvas(frame, deviceClip);

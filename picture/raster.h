@@ -29,8 +29,8 @@ public:
 
     double devicePixelRatio() const { return ratio_; }
     PixelOrder order() const { return order_; }
-    int width() const { return width_; }   // device pixels: lround(441 * ratio)
-    int height() const { return height_; } // device pixels: lround(425 * ratio)
+    int width() const { return width_; }               // device pixels: lround(441 * ratio)
+    int height() const { return height_; }             // device pixels: lround(425 * ratio)
     std::uint32_t* pixels() { return pixels_.data(); } // row-major
     const std::uint32_t* pixels() const { return pixels_.data(); }
     int stride() const { return width_; } // pixels per row

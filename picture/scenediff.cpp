@@ -57,8 +57,8 @@ bool sameLook(const Line& a, const Line& b)
 
 bool sameLook(const Label& a, const Label& b)
 {
-    return a.ForeColor == b.ForeColor && a.BackColor == b.BackColor && a.Opaque == b.Opaque &&
-           a.Framed == b.Framed && a.Align == b.Align &&
+    return a.ForeColor == b.ForeColor && a.BackColor == b.BackColor && a.Opaque == b.Opaque && a.Framed == b.Framed &&
+           a.Align == b.Align &&
            pixelBox(a.Left, a.Top, a.Width, a.Height) == pixelBox(b.Left, b.Top, b.Width, b.Height) &&
            a.Caption == b.Caption;
 }

@@ -53,8 +53,8 @@ struct Label {
     float Height = 0;
     Colour ForeColor = White;
     Colour BackColor = Black;
-    bool Opaque = true;   // false: only the text is painted, what lies behind shows through
-    bool Framed = false;  // a thin frame around the label
+    bool Opaque = true;  // false: only the text is painted, what lies behind shows through
+    bool Framed = false; // a thin frame around the label
     Alignment Align = Alignment::Left;
 };
 

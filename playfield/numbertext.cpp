@@ -24,7 +24,7 @@ char localePoint()
 {
     const std::lconv* conventions = std::localeconv();
     return conventions && conventions->decimal_point && conventions->decimal_point[0] ? conventions->decimal_point[0]
-                                                                                       : '.';
+                                                                                      : '.';
 }
 
 // Reads a plain decimal number (the caller has checked its form) whatever the locale; false when

@@ -40,7 +40,6 @@ inline std::int32_t RoundToInt32(double value)
 std::int16_t Clamp16(std::int32_t value);
 inline std::int16_t Add16(std::int16_t a, std::int32_t b) { return Clamp16(a + b); }
 
-
 // A box of four 32-bit integers in twips, y down.
 struct Box {
     std::int32_t left = 0;

@@ -19,7 +19,7 @@ struct Scene {
     float ScaleWidth = 6615;
     float ScaleHeight = 6375;
 
-    std::array<Line, 30> Border;     // road edges: even ones right, odd ones left
+    std::array<Line, 30> Border;      // road edges: even ones right, odd ones left
     std::array<Shape, 4> Obstacle;    // small obstacles, dark red
     std::array<Shape, 2> BigObstacle; // big obstacles, brown
     Shape Player1;                    // the vehicle's body
@@ -78,8 +78,8 @@ void Scene::forEachInPaintOrder(Visitor&& visit) const
         visit(Shieldc[n]);
         visit(Shieldd[n]);
     }
-    for (const int i : {16, 18, 20, 22, 24, 26, 17, 19, 21, 23, 25, 27, 13, 12, 10, 8, 6, 4, 2, 11, 9, 7, 5, 3,
-                        29, 0, 1, 28})
+    for (const int i :
+         {16, 18, 20, 22, 24, 26, 17, 19, 21, 23, 25, 27, 13, 12, 10, 8, 6, 4, 2, 11, 9, 7, 5, 3, 29, 0, 1, 28})
         visit(Border[i]);
     for (const int i : {2, 3, 1, 0})
         visit(Obstacle[i]);

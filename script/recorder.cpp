@@ -17,8 +17,7 @@ Recorder::Recorder(Lines lines) : lineOut(std::move(lines)), name("the record")
 
 Recorder::Recorder(std::unique_ptr<AtomicFile> atomicFile, std::string path)
     : file(std::move(atomicFile)), name(printableName(path))
-{
-}
+{}
 
 std::unique_ptr<Recorder> Recorder::openFile(const std::string& path, std::string& error)
 {
@@ -88,12 +87,12 @@ void Recorder::fail(const std::string& reason, bool gameGoesOn)
         // A descriptor of ours is written where it writes, others' lines maybe among ours: not cut.
         const bool ours = file->committed() && !file->writesThrough() && file->fd() >= 0;
         if (ours && !truncateFile(file->fd(), wholeBytes))
-            writeAll(STDERR_FILENO, "farvane: cannot cut " + name + " back to its last whole line: " +
-                                        std::strerror(errno) + "\n");
+            writeAll(STDERR_FILENO,
+                     "farvane: cannot cut " + name + " back to its last whole line: " + std::strerror(errno) + "\n");
         file->abandon();
     }
-    writeAll(STDERR_FILENO, "farvane: cannot write " + name + ": " + reason +
-                                (gameGoesOn ? "; the game goes on unrecorded\n" : "\n"));
+    writeAll(STDERR_FILENO,
+             "farvane: cannot write " + name + ": " + reason + (gameGoesOn ? "; the game goes on unrecorded\n" : "\n"));
 }
 
 } // namespace farvane

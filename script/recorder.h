@@ -2,9 +2,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <ostream>
-#include <functional>
 #include <string>
 #include <string_view>
 
@@ -22,8 +22,7 @@ public:
               stream.write(lines.data(), static_cast<std::streamsize>(lines.size()));
               return stream.flush().good();
           })
-    {
-    }
+    {}
 
     // Starts a record of `path`: a temporary file beside it gets the heading; the target itself is
     // untouched until start() (a descriptor of ours, /dev/stdout, gets it at once). On failure
@@ -55,7 +54,7 @@ private:
     void fail(const std::string& reason, bool gameGoesOn = true);
 
     std::unique_ptr<AtomicFile> file;
-    Lines lineOut; // when not to a file
+    Lines lineOut;    // when not to a file
     std::string name; // for the message when a write fails
     bool failed = false;
     std::uint64_t wholeBytes = 0; // the file's size up to its last whole line

@@ -66,10 +66,7 @@ constexpr NumberRule TickCount{"N", 1, 1000000000};
 constexpr NumberRule KeyCode{"CODE", -32768, 32767};
 constexpr NumberRule ShiftMask{"SHIFT", 0, 7};
 
-std::string rangeText(const NumberRule& rule)
-{
-    return std::to_string(rule.low) + " to " + std::to_string(rule.high);
-}
+std::string rangeText(const NumberRule& rule) { return std::to_string(rule.low) + " to " + std::to_string(rule.high); }
 
 // Reads a decimal number with an optional leading '-' and checks its range.
 bool readNumber(std::string_view command, std::string_view word, const NumberRule& rule, std::int64_t& value,
@@ -139,16 +136,14 @@ bool parseCommand(const Words& words, Command& command, std::string& message)
         return false;
     }
     if (arguments > syntax.required + syntax.optional) {
-        message = std::string(name) + ": extra argument " +
-                  quoted(words.word[1 + syntax.required + syntax.optional]) + "; usage: " +
-                  std::string(syntax.usage);
+        message = std::string(name) + ": extra argument " + quoted(words.word[1 + syntax.required + syntax.optional]) +
+                  "; usage: " + std::string(syntax.usage);
         return false;
     }
 
     command.kind = static_cast<CommandKind>(index);
     switch (command.kind) {
-    case CommandKind::Wait:
-        return readNumber(name, words.word[1], WaitMs, command.amount, message);
+    case CommandKind::Wait: return readNumber(name, words.word[1], WaitMs, command.amount, message);
     case CommandKind::Tick:
         if (words.word[1] == "Timer1") {
             command.timer = TimerName::Timer1;
@@ -178,8 +173,7 @@ bool parseCommand(const Words& words, Command& command, std::string& message)
         return false;
     case CommandKind::Close:
     case CommandKind::CloseAtBox:
-    case CommandKind::Dump:
-        return true;
+    case CommandKind::Dump: return true;
     }
     return true;
 }
@@ -200,9 +194,10 @@ void appendEscaped(std::string& text, unsigned char byte)
 std::size_t utf8Sequence(std::string_view rest)
 {
     const auto lead = static_cast<unsigned char>(rest[0]);
-    const std::size_t length = lead >= 0xc2 && lead <= 0xdf ? 2 : lead >= 0xe0 && lead <= 0xef ? 3
-                               : lead >= 0xf0 && lead <= 0xf4                                ? 4
-                                                                                              : 0;
+    const std::size_t length = lead >= 0xc2 && lead <= 0xdf   ? 2
+                               : lead >= 0xe0 && lead <= 0xef ? 3
+                               : lead >= 0xf0 && lead <= 0xf4 ? 4
+                                                              : 0;
     if (length == 0 || rest.size() < length)
         return 0;
     const auto second = static_cast<unsigned char>(rest[1]);
@@ -279,18 +274,14 @@ std::string formatCommand(const Command& command)
 {
     const std::string name(Commands[static_cast<std::size_t>(command.kind)].name);
     switch (command.kind) {
-    case CommandKind::Wait:
-        return name + " " + std::to_string(command.amount);
+    case CommandKind::Wait: return name + " " + std::to_string(command.amount);
     case CommandKind::Tick:
         return name + (command.timer == TimerName::Timer1 ? " Timer1 " : " Timer2 ") + std::to_string(command.amount);
-    case CommandKind::Key:
-        return name + " " + std::to_string(command.amount) + " " + std::to_string(command.shift);
-    case CommandKind::Menu:
-        return name + " " + std::string(menuItem(command.menu).id);
+    case CommandKind::Key: return name + " " + std::to_string(command.amount) + " " + std::to_string(command.shift);
+    case CommandKind::Menu: return name + " " + std::string(menuItem(command.menu).id);
     case CommandKind::Close:
     case CommandKind::CloseAtBox:
-    case CommandKind::Dump:
-        break;
+    case CommandKind::Dump: break;
     }
     return name;
 }
@@ -359,9 +350,7 @@ void CommandList::push_back(const Command& command)
         out.push_back(tag);
         putNumber(out, static_cast<std::uint64_t>(command.amount));
         break;
-    default:
-        out.push_back(tag);
-        break;
+    default: out.push_back(tag); break;
     }
     putNumber(out, command.line - lastLine);
     lastLine = command.line;
@@ -411,14 +400,9 @@ void CommandList::const_iterator::decode()
         current.shift = static_cast<std::int16_t>((tag >> 3) & 7);
         current.amount = unzigzag(getNumber(at));
         break;
-    case CommandKind::Menu:
-        current.menu = static_cast<MenuName>((tag >> 3) & 7);
-        break;
-    case CommandKind::Wait:
-        current.amount = static_cast<std::int64_t>(getNumber(at));
-        break;
-    default:
-        break;
+    case CommandKind::Menu: current.menu = static_cast<MenuName>((tag >> 3) & 7); break;
+    case CommandKind::Wait: current.amount = static_cast<std::int64_t>(getNumber(at)); break;
+    default: break;
     }
     current.line = previousLine + static_cast<std::size_t>(getNumber(at));
     offset += static_cast<std::size_t>(at - start);

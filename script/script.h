@@ -18,17 +18,16 @@ enum class TimerName : std::uint8_t { Timer1, Timer2 };
 
 struct Command {
     CommandKind kind = CommandKind::Dump;
-    std::int64_t amount = 0;  // wait: milliseconds; tick: how many ticks; key: key code
-    std::int16_t shift = 0;   // key: shift mask 0..7
+    std::int64_t amount = 0; // wait: milliseconds; tick: how many ticks; key: key code
+    std::int16_t shift = 0;  // key: shift mask 0..7
     TimerName timer = TimerName::Timer1;
     MenuName menu = MenuName::mnuStart;
-    std::size_t line = 0;     // 1-based line in the script
+    std::size_t line = 0; // 1-based line in the script
 
     // Equal commands do the same; the line they came from does not count.
     friend bool operator==(const Command& a, const Command& b)
     {
-        return a.kind == b.kind && a.amount == b.amount && a.shift == b.shift && a.timer == b.timer &&
-               a.menu == b.menu;
+        return a.kind == b.kind && a.amount == b.amount && a.shift == b.shift && a.timer == b.timer && a.menu == b.menu;
     }
 };
 
@@ -93,7 +92,7 @@ struct ReplayScript {
     CommandList commands;
 };
 
-constexpr std::size_t MaxLineBytes = 4096; // not counting the line end
+constexpr std::size_t MaxLineBytes = 4096;    // not counting the line end
 constexpr std::size_t MaxCommands = 67108864; // the next one is an error: memory stays bounded
 
 // Reads a script piece by piece, checking each line as it is completed: the first bad line stops

@@ -2,9 +2,9 @@
 // and input, and shows the box through Module.showBox, which the tick waits for.
 #include <emscripten.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
-#include <algorithm>
 #include <memory>
 #include <optional>
 #include <string>

@@ -12,8 +12,8 @@
 #include <unistd.h>
 #include <vector>
 
-#include <windows.h>
 #include <mmsystem.h>
+#include <windows.h>
 
 #include "files/atomicfile.h"
 #include "files/win32text.h"
@@ -26,9 +26,9 @@ namespace farvane {
 namespace {
 
 constexpr wchar_t WindowClass[] = L"FarvaneWindow";
-constexpr UINT StopMessage = WM_APP + 1;  // wParam: the exit status to end with
-constexpr UINT_PTR ModalTimer = 1;        // ticks while a menu or a move holds the message loop
-constexpr UINT MenuBase = 100;            // menu command ids: MenuBase + MenuName
+constexpr UINT StopMessage = WM_APP + 1; // wParam: the exit status to end with
+constexpr UINT_PTR ModalTimer = 1;       // ticks while a menu or a move holds the message loop
+constexpr UINT MenuBase = 100;           // menu command ids: MenuBase + MenuName
 
 double realTime()
 {
@@ -141,8 +141,9 @@ bool GameWindow::create()
     // A fixed frame: the scene is laid out for exactly this client area. Made at 96 DPI, then
     // sized for the monitor it lands on.
     const SIZE size = windowSize(USER_DEFAULT_SCREEN_DPI);
-    window = ::CreateWindowExW(0, WindowClass, win32::widen(FormCaption).c_str(), WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
-                               CW_USEDEFAULT, CW_USEDEFAULT, size.cx, size.cy, nullptr, bar, instance, this);
+    window = ::CreateWindowExW(0, WindowClass, win32::widen(FormCaption).c_str(),
+                               WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, CW_USEDEFAULT, CW_USEDEFAULT,
+                               size.cx, size.cy, nullptr, bar, instance, this);
     if (window == nullptr)
         return false;
     const UINT dpi = ::GetDpiForWindow(window);
@@ -159,7 +160,8 @@ bool GameWindow::create()
 SIZE GameWindow::windowSize(UINT dpi) const
 {
     const double ratio = ratioOf(dpi);
-    RECT rect{0, 0, static_cast<LONG>(std::lround(ClientWidth * ratio)), static_cast<LONG>(std::lround(ClientHeight * ratio))};
+    RECT rect{0, 0, static_cast<LONG>(std::lround(ClientWidth * ratio)),
+              static_cast<LONG>(std::lround(ClientHeight * ratio))};
     ::AdjustWindowRectExForDpi(&rect, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, TRUE, 0, dpi);
     return SIZE{rect.right - rect.left, rect.bottom - rect.top};
 }
@@ -212,7 +214,8 @@ void GameWindow::afterEvent()
     // run(); timeBeginPeriod makes it as precise.
     if (modal) {
         if (const std::optional<RealMillis> deadline = mid->deadline())
-            ::SetTimer(window, ModalTimer, static_cast<UINT>(std::clamp(std::ceil(*deadline - realTime()), 1.0, 1e6)), nullptr);
+            ::SetTimer(window, ModalTimer, static_cast<UINT>(std::clamp(std::ceil(*deadline - realTime()), 1.0, 1e6)),
+                       nullptr);
         else
             ::KillTimer(window, ModalTimer);
     }
@@ -263,7 +266,9 @@ void GameWindow::paint()
         FILETIME created, exited, kernel, user, now;
         ::GetProcessTimes(::GetCurrentProcess(), &created, &exited, &kernel, &user);
         ::GetSystemTimePreciseAsFileTime(&now);
-        const auto ticks = [](FILETIME t) { return (static_cast<std::uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
+        const auto ticks = [](FILETIME t) {
+            return (static_cast<std::uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+        };
         timings.push_back(static_cast<double>(ticks(now) - ticks(created)) / 10000.0);
     }
     PAINTSTRUCT ps;
@@ -343,11 +348,8 @@ LRESULT CALLBACK GameWindow::procedure(HWND hwnd, UINT message, WPARAM wParam, L
 LRESULT GameWindow::handle(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
-    case WM_PAINT:
-        paint();
-        return 0;
-    case WM_ERASEBKGND:
-        return 1; // the picture covers the client area
+    case WM_PAINT: paint(); return 0;
+    case WM_ERASEBKGND: return 1; // the picture covers the client area
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN:
         // Every key goes to the form as its virtual-key code, the codes the game was made for;
@@ -393,7 +395,8 @@ LRESULT GameWindow::handle(UINT message, WPARAM wParam, LPARAM lParam)
         setSmallIcon(HIWORD(wParam));
         const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
         const SIZE size = windowSize(HIWORD(wParam));
-        ::SetWindowPos(window, nullptr, suggested->left, suggested->top, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+        ::SetWindowPos(window, nullptr, suggested->left, suggested->top, size.cx, size.cy,
+                       SWP_NOZORDER | SWP_NOACTIVATE);
         afterEvent();
         return 0;
     }
@@ -402,8 +405,7 @@ LRESULT GameWindow::handle(UINT message, WPARAM wParam, LPARAM lParam)
         mid->close(realTime());
         endProgram();
         return 0;
-    case WM_QUERYENDSESSION:
-        return TRUE;
+    case WM_QUERYENDSESSION: return TRUE;
     case WM_ENDSESSION:
         // Log-off or shut-down: the record is closed now, as the program may end after this.
         if (wParam) {
@@ -417,8 +419,7 @@ LRESULT GameWindow::handle(UINT message, WPARAM wParam, LPARAM lParam)
         mid->close(realTime());
         endProgram();
         return 0;
-    default:
-        return ::DefWindowProcW(window, message, wParam, lParam);
+    default: return ::DefWindowProcW(window, message, wParam, lParam);
     }
 }
 

@@ -25,8 +25,8 @@ struct Playing : Game {
     bool iconShown(std::size_t n) const
     {
         const Veskara& f = form;
-        const bool all = f.Shielda[n].Visible && f.Shieldb[n].Visible && f.Shieldc[n].Visible &&
-                         f.Shieldd[n].Visible && f.Shielde[n].Visible && f.Shieldf[n].Visible;
+        const bool all = f.Shielda[n].Visible && f.Shieldb[n].Visible && f.Shieldc[n].Visible && f.Shieldd[n].Visible &&
+                         f.Shielde[n].Visible && f.Shieldf[n].Visible;
         const bool none = !f.Shielda[n].Visible && !f.Shieldb[n].Visible && !f.Shieldc[n].Visible &&
                           !f.Shieldd[n].Visible && !f.Shielde[n].Visible && !f.Shieldf[n].Visible;
         EXPECT_TRUE(all || none) << "icon " << n << " is half hidden";
@@ -36,9 +36,8 @@ struct Playing : Game {
     bool playerIs(Colour colour) const
     {
         const Veskara& f = form;
-        return f.Player1.BorderColor == colour && f.Player2.BorderColor == colour &&
-               f.Player3.BorderColor == colour && f.Player4.BorderColor == colour &&
-               f.Player5.BorderColor == colour && f.Player6.BorderColor == colour;
+        return f.Player1.BorderColor == colour && f.Player2.BorderColor == colour && f.Player3.BorderColor == colour &&
+               f.Player4.BorderColor == colour && f.Player5.BorderColor == colour && f.Player6.BorderColor == colour;
     }
 
     void loseTwoShields()

@@ -203,8 +203,8 @@ TEST(Layout, NothingRunsAndEveryMenuEntryIsEnabledAtStart)
 {
     const Scene s;
     EXPECT_FALSE(s.Timer1.Enabled || s.Timer2.Enabled);
-    for (const MenuEntry* entry : {&s.mnuFile, &s.mnuStart, &s.mnuRestart, &s.mnuQuit, &s.mnuHelp, &s.mnuHow,
-                                   &s.mnuAbout}) {
+    for (const MenuEntry* entry :
+         {&s.mnuFile, &s.mnuStart, &s.mnuRestart, &s.mnuQuit, &s.mnuHelp, &s.mnuHow, &s.mnuAbout}) {
         EXPECT_TRUE(entry->Enabled) << entry->Caption;
         EXPECT_FALSE(entry->Caption.empty() || entry->Caption.find('&') != std::string::npos) << entry->Caption;
     }

@@ -141,9 +141,10 @@ TEST(Menu, HighScoreIsKeptAsTheLargerNumber)
         const char* kept;
     };
     const Row rows[] = {
-        {"95", "100", "100"},   {"999", "1000", "1000"}, {"100", "1000", "1000"}, {"10", "9", "10"},
-        {"100", "100", "100"},  {"", "0", "0"},          {"", "735", "735"},      {"1000", "999", "1000"},
-        {"0", "0", "0"},        {"0", "5", "5"},         {"1083546", "2906", "1083546"},
+        {"95", "100", "100"}, {"999", "1000", "1000"},        {"100", "1000", "1000"},
+        {"10", "9", "10"},    {"100", "100", "100"},          {"", "0", "0"},
+        {"", "735", "735"},   {"1000", "999", "1000"},        {"0", "0", "0"},
+        {"0", "5", "5"},      {"1083546", "2906", "1083546"},
     };
     for (const Row& row : rows) {
         Game game;
@@ -300,8 +301,7 @@ TEST(Menu, HowToPlayAndAboutWriteTheirTexts)
     Game game;
     Veskara& form = game.form;
     form.mnuHow_Click();
-    EXPECT_EQ(form.lblReady.Caption,
-              "Use the Left and Right arrow keys to avoid running into the falling obstacles.");
+    EXPECT_EQ(form.lblReady.Caption, "Use the Left and Right arrow keys to avoid running into the falling obstacles.");
     EXPECT_EQ(form.lblReady.Caption.size(), 78u);
     form.mnuAbout_Click();
     EXPECT_EQ(form.lblReady.Caption, "Programmed By: Telmasc");

@@ -124,11 +124,11 @@ TEST(NumberText, ReadsTheLongestNumberAtTheStartAsFromCharsDoes)
         double value;
     };
     const Read table[] = {
-        {"12a", true, 12},       {"1e3", true, 1000},        {"0.5", true, 0.5},      {".5", true, 0.5},
-        {"5.", true, 5},         {"1e", true, 1},            {"1e+", true, 1},        {"1.5e-3x", true, 0.0015},
-        {"0x10", true, 0},       {"-0", true, -0.0},         {"+5", false, 0},        {"abc", false, 0},
-        {"-", false, 0},         {"", false, 0},             {" 1", false, 0},        {"99999999999999999999", true, 1e20},
-        {"4.35", true, 4.35},    {"1e400", false, 0},       {"-INF", true, -HUGE_VAL}, {"1e-400", false, 0},
+        {"12a", true, 12},    {"1e3", true, 1000}, {"0.5", true, 0.5},        {".5", true, 0.5},
+        {"5.", true, 5},      {"1e", true, 1},     {"1e+", true, 1},          {"1.5e-3x", true, 0.0015},
+        {"0x10", true, 0},    {"-0", true, -0.0},  {"+5", false, 0},          {"abc", false, 0},
+        {"-", false, 0},      {"", false, 0},      {" 1", false, 0},          {"99999999999999999999", true, 1e20},
+        {"4.35", true, 4.35}, {"1e400", false, 0}, {"-INF", true, -HUGE_VAL}, {"1e-400", false, 0},
     };
     for (const Read& r : table) {
         for (const bool portableOne : {false, true}) {

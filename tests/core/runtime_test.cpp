@@ -1,16 +1,16 @@
 // The runtime services: rounding, Int, caption conversions, box overlap, 16-bit limits, Rnd.
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <cstdint>
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cmath>
+#include <cstdint>
 #include <string_view>
 
 #include "game/form.h"
-#include "playfield/rnd.h"
 #include "playfield/numbertext.h"
+#include "playfield/rnd.h"
 #include "playfield/runtime.h"
 
 using namespace farvane;
@@ -21,9 +21,8 @@ TEST(Runtime, RoundingTiesGoToTheEvenNeighbour)
         double value;
         std::int32_t expected;
     };
-    const Row rows[] = {{0.5, 0},   {1.5, 2},   {2.5, 2},   {3.5, 4},  {-0.5, 0},  {-1.5, -2},
-                        {-2.5, -2}, {0.49, 0},  {0.51, 1},  {-0.51, -1}, {2.0, 2}, {-3.0, -3},
-                        {5639.5, 5640}, {5640.5, 5640}};
+    const Row rows[] = {{0.5, 0},  {1.5, 2},  {2.5, 2},    {3.5, 4}, {-0.5, 0},  {-1.5, -2},     {-2.5, -2},
+                        {0.49, 0}, {0.51, 1}, {-0.51, -1}, {2.0, 2}, {-3.0, -3}, {5639.5, 5640}, {5640.5, 5640}};
     for (const Row& row : rows) {
         EXPECT_EQ(RoundToInt16(row.value), row.expected) << "16-bit, value " << row.value;
         EXPECT_EQ(RoundToInt32(row.value), row.expected) << "32-bit, value " << row.value;
@@ -79,9 +78,19 @@ TEST(Runtime, CaptionsReadAsNumbers)
 // parser reads it, at the path's digit limit and past it, and with text after the digits.
 TEST(Runtime, DigitCaptionsReadAsTheGeneralParserReadsThem)
 {
-    const char* const captions[] = {"7", "007", "2400", "999999999999999", "1000000000000000",
-                                    "9007199254740993", "99999999999999999999", "12a", " 42", "4 2",
-                                    "1e3", "0.5", "-0"};
+    const char* const captions[] = {"7",
+                                    "007",
+                                    "2400",
+                                    "999999999999999",
+                                    "1000000000000000",
+                                    "9007199254740993",
+                                    "99999999999999999999",
+                                    "12a",
+                                    " 42",
+                                    "4 2",
+                                    "1e3",
+                                    "0.5",
+                                    "-0"};
     for (const char* caption : captions) {
         std::string_view text = caption;
         while (!text.empty() && text.front() == ' ')

@@ -16,7 +16,7 @@ struct Steering : Game {
     std::array<float, 6> lefts() const
     {
         const Veskara& f = form;
-        return {f.Obstacle[0].Left, f.Obstacle[1].Left, f.Obstacle[2].Left,
+        return {f.Obstacle[0].Left, f.Obstacle[1].Left,    f.Obstacle[2].Left,
                 f.Obstacle[3].Left, f.BigObstacle[0].Left, f.BigObstacle[1].Left};
     }
 
@@ -126,8 +126,8 @@ TEST(Steering, LeftThenRightRestoresAllButTheScore)
 TEST(Steering, EdgesStayOnePerSideThroughAnyPressSequence)
 {
     Steering game;
-    const std::int16_t keys[] = {37, 37, 39, 39, 39, 39, 39, 39, 39, 39, 39, 37, 37, 37, 37, 37, 37,
-                                 37, 37, 37, 37, 37, 37, 37, 39, 37, 39, 39, 39};
+    const std::int16_t keys[] = {37, 37, 39, 39, 39, 39, 39, 39, 39, 39, 39, 37, 37, 37, 37,
+                                 37, 37, 37, 37, 37, 37, 37, 37, 37, 39, 37, 39, 39, 39};
     for (const std::int16_t code : keys) {
         game.key(code);
         game.expectOneEdgePerSide();

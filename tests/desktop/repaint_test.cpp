@@ -7,14 +7,14 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QBackingStore>
 #include <QImage>
 #include <QPaintEvent>
 #include <QRegion>
-#include <QBackingStore>
 #include <QTest>
 
-#include "picture/raster.h"
 #include "desktop/mainwindow.h"
+#include "picture/raster.h"
 
 using namespace farvane;
 
@@ -84,23 +84,24 @@ private slots:
             const QPoint at = view->mapTo(&window, QPoint(0, 0));
             // At a fractional ratio the view spans a fraction of a device pixel past its last whole
             // one, which the window cannot show: only the whole device pixels are compared.
-            const QImage expected = fullRedraw(form, ratio).copy(0, 0, int(ClientWidth * ratio),
-                                                                  int(ClientHeight * ratio));
+            const QImage expected =
+                fullRedraw(form, ratio).copy(0, 0, int(ClientWidth * ratio), int(ClientHeight * ratio));
             // What the window's backing store holds there: the pixels the last paints left.
             QPaintDevice* store = window.backingStore()->paintDevice();
             if (store->devType() != QInternal::Image)
                 qFatal("the backing store is no image on this platform");
             const QImage shown =
-                static_cast<QImage*>(store)->convertToFormat(QImage::Format_RGB32).copy(
-                    qRound(at.x() * ratio), qRound(at.y() * ratio), expected.width(), expected.height());
+                static_cast<QImage*>(store)
+                    ->convertToFormat(QImage::Format_RGB32)
+                    .copy(qRound(at.x() * ratio), qRound(at.y() * ratio), expected.width(), expected.height());
             ++frames;
             if (shown == expected)
                 return true;
             for (int y = 0; y < expected.height(); ++y)
                 for (int x = 0; x < expected.width(); ++x)
                     if (shown.pixel(x, y) != expected.pixel(x, y)) {
-                        qWarning("%s (frame %d): device pixel (%d, %d) shows #%06x, a full redraw #%06x", step,
-                                 frames, x, y, shown.pixel(x, y) & 0xFFFFFFu, expected.pixel(x, y) & 0xFFFFFFu);
+                        qWarning("%s (frame %d): device pixel (%d, %d) shows #%06x, a full redraw #%06x", step, frames,
+                                 x, y, shown.pixel(x, y) & 0xFFFFFFu, expected.pixel(x, y) & 0xFFFFFFu);
                         return false;
                     }
             return false;
@@ -152,7 +153,7 @@ private slots:
                 QVERIFY(check(key == Qt::Key_Up ? "a tick" : "a tick and a steering key"));
             }
             QVERIFY(boxes > boxesBefore); // two at once when two obstacles hit in the losing tick
-            choose(&Scene::mnuRestart); // the high score changes
+            choose(&Scene::mnuRestart);   // the high score changes
             QVERIFY(check("Restart"));
         }
 

@@ -6,18 +6,18 @@
 #include <iostream>
 #include <iterator>
 #include <memory>
-#include <sys/resource.h>
 #include <optional>
 #include <sstream>
 #include <string>
+#include <sys/resource.h>
 #include <vector>
 
 #include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QImage>
 #include <QEventLoop>
+#include <QImage>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
@@ -31,12 +31,12 @@
 #include "cli/screenshot.h"
 #include "desktop/app.h"
 #include "desktop/mainwindow.h"
-#include "script/recorder.h"
-#include "tests/desktop/stderr.h"
 #include "headless/driver.h"
 #include "script/dump.h"
+#include "script/recorder.h"
 #include "script/scriptwriter.h"
 #include "tests/core/game.h"
+#include "tests/desktop/stderr.h"
 
 using namespace farvane;
 using farvane::test::setUpLosingTick;
@@ -69,8 +69,8 @@ struct BoxCall {
 void recordBoxes(MainWindow& window, std::vector<BoxCall>& calls)
 {
     window.host().setBoxRecorder([&window, &calls](std::string_view prompt, std::string_view title) {
-        calls.push_back({std::string(prompt), std::string(title), window.form().Timer1.Enabled,
-                         window.tickTimerActive()});
+        calls.push_back(
+            {std::string(prompt), std::string(title), window.form().Timer1.Enabled, window.tickTimerActive()});
     });
 }
 
@@ -204,7 +204,7 @@ private slots:
     {
         MainWindow window;
         Veskara& form = window.form();
-        freezeTime(window); // no tick may fall between two presses
+        freezeTime(window);                     // no tick may fall between two presses
         QTest::keyClick(&window, Qt::Key_Left); // no game yet: nothing happens
         QCOMPARE(form.Steer, std::int16_t(0));
         QCOMPARE(form.lblScore.Caption, std::string("0"));
@@ -303,8 +303,8 @@ private slots:
         MainWindow window(&recorder);
         std::vector<BoxCall> calls;
         window.host().setBoxRecorder([&](std::string_view prompt, std::string_view title) {
-            calls.push_back({std::string(prompt), std::string(title), window.form().Timer1.Enabled,
-                             window.tickTimerActive()});
+            calls.push_back(
+                {std::string(prompt), std::string(title), window.form().Timer1.Enabled, window.tickTimerActive()});
             // No form event may run while the box is up.
             QTest::keyClick(&window, Qt::Key_Left);
             window.menuAction(&Scene::mnuAbout)->trigger();
@@ -412,8 +412,7 @@ private slots:
         QTimer poll;
         whenBoxShows(poll, [&](QMessageBox* box) {
             seen << box->windowTitle() << box->text() << QString::number(box->icon())
-                 << QString::number(box->buttons().size())
-                 << QString::number(box->standardButton(box->buttons()[0]));
+                 << QString::number(box->buttons().size()) << QString::number(box->standardButton(box->buttons()[0]));
             tickTimerActive = window.tickTimerActive();
             // Neither the menu bar nor the keys answer until the box is dismissed.
             const QPoint file = window.menuBar()->actionGeometry(window.menuAction(&Scene::mnuFile)).center();
@@ -565,10 +564,11 @@ private slots:
         QTest::addColumn<int>("qtKey");
         QTest::addColumn<int>("code");
         const std::pair<int, int> rows[] = {
-            {Qt::Key_Left, 37}, {Qt::Key_Up, 38},     {Qt::Key_Right, 39}, {Qt::Key_Down, 40},  {Qt::Key_A, 65},
-            {Qt::Key_Z, 90},    {Qt::Key_0, 48},      {Qt::Key_9, 57},     {Qt::Key_Space, 32}, {Qt::Key_Return, 13},
-            {Qt::Key_Enter, 13}, {Qt::Key_Escape, 27}, {Qt::Key_F1, 112},  {Qt::Key_F12, 123},  {Qt::Key_Tab, 9},
-            {Qt::Key_Shift, 16}, {Qt::Key_Delete, 46}, {Qt::Key_MediaPlay, -1}, {Qt::Key_unknown, -1}};
+            {Qt::Key_Left, 37},   {Qt::Key_Up, 38},        {Qt::Key_Right, 39},  {Qt::Key_Down, 40},
+            {Qt::Key_A, 65},      {Qt::Key_Z, 90},         {Qt::Key_0, 48},      {Qt::Key_9, 57},
+            {Qt::Key_Space, 32},  {Qt::Key_Return, 13},    {Qt::Key_Enter, 13},  {Qt::Key_Escape, 27},
+            {Qt::Key_F1, 112},    {Qt::Key_F12, 123},      {Qt::Key_Tab, 9},     {Qt::Key_Shift, 16},
+            {Qt::Key_Delete, 46}, {Qt::Key_MediaPlay, -1}, {Qt::Key_unknown, -1}};
         for (const auto& [qtKey, code] : rows)
             QTest::addRow("%s", QKeySequence(qtKey).toString().toUtf8().constData()) << qtKey << code;
     }

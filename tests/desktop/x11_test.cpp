@@ -65,24 +65,27 @@ private slots:
             if (!box || !box->windowHandle())
                 return;
             poll.stop();
-            tookFocus = QTest::qWaitFor([&] { return QGuiApplication::focusWindow() == box->windowHandle(); }, Patience);
+            tookFocus =
+                QTest::qWaitFor([&] { return QGuiApplication::focusWindow() == box->windowHandle(); }, Patience);
             // The window manager's frame is on once Qt knows its size (none at all is no failure).
             if (!QTest::qWaitFor([&] { return box->frameGeometry() != box->geometry(); }, Patience))
                 qInfo("the window manager put no frame around the box");
             // The whole title in its title bar, for a person to look at.
             const QRect around = box->frameGeometry().adjusted(-24, -24, 24, 24);
             const QString shot = qEnvironmentVariable("FARVANE_BOX_SHOT");
-            shotSaved = shot.isEmpty() ||
-                        box->screen()->grabWindow(0, around.x(), around.y(), around.width(), around.height()).save(shot);
+            shotSaved =
+                shot.isEmpty() ||
+                box->screen()->grabWindow(0, around.x(), around.y(), around.width(), around.height()).save(shot);
 
             // A corner of the scene, away from the box the window manager centres over the window.
             // xdotool counts the screen's own pixels, Qt logical ones (QT_SCALE_FACTOR).
             const QPoint scene = window->sceneView()->mapToGlobal(QPoint(20, window->sceneView()->height() - 20)) *
                                  window->devicePixelRatio();
-            QProcess::execute("xdotool", {"mousemove", QString::number(scene.x()), QString::number(scene.y()),
-                                          "click", "1"});
+            QProcess::execute("xdotool",
+                              {"mousemove", QString::number(scene.x()), QString::number(scene.y()), "click", "1"});
             QTest::qWait(500);
-            focusBack = QTest::qWaitFor([&] { return QGuiApplication::focusWindow() == box->windowHandle(); }, Patience);
+            focusBack =
+                QTest::qWaitFor([&] { return QGuiApplication::focusWindow() == box->windowHandle(); }, Patience);
             QProcess::execute("xdotool", {"key", "Return"});
             answered = QTest::qWaitFor([] { return openBox() == nullptr; }, Patience);
             if (!answered)
@@ -102,8 +105,8 @@ private slots:
     void f10OpensFileAndReturnStartsTheCountdown()
     {
         xdotool({"key", "F10"});
-        QTRY_COMPARE_WITH_TIMEOUT(QApplication::activePopupWidget(),
-                                  window->menuAction(&Scene::mnuFile)->menu(), Patience);
+        QTRY_COMPARE_WITH_TIMEOUT(QApplication::activePopupWidget(), window->menuAction(&Scene::mnuFile)->menu(),
+                                  Patience);
         xdotool({"key", "Return"});
         QTRY_COMPARE_WITH_TIMEOUT(window->form().lblReady.Caption, std::string("Ready"), Patience);
         QTRY_COMPARE_WITH_TIMEOUT(window->form().lblReady.Caption, std::string("Set"), Patience);

@@ -74,8 +74,10 @@ private slots:
         const int rightMargin = size - 1 - figure.right();
         const int topMargin = figure.top();
         const int bottomMargin = size - 1 - figure.bottom();
-        QVERIFY2(qAbs(leftMargin - rightMargin) <= 1, qPrintable(QStringLiteral("margins %1 and %2").arg(leftMargin).arg(rightMargin)));
-        QVERIFY2(qAbs(topMargin - bottomMargin) <= 1, qPrintable(QStringLiteral("margins %1 and %2").arg(topMargin).arg(bottomMargin)));
+        QVERIFY2(qAbs(leftMargin - rightMargin) <= 1,
+                 qPrintable(QStringLiteral("margins %1 and %2").arg(leftMargin).arg(rightMargin)));
+        QVERIFY2(qAbs(topMargin - bottomMargin) <= 1,
+                 qPrintable(QStringLiteral("margins %1 and %2").arg(topMargin).arg(bottomMargin)));
         QVERIFY2(figure.width() >= size * 3 / 4 && figure.width() <= size * 9 / 10,
                  qPrintable(QStringLiteral("the vehicle is %1 of %2 px wide").arg(figure.width()).arg(size)));
         // The vehicle is twice as wide as it is high, as in the game.
@@ -95,7 +97,11 @@ private slots:
         for (int y = figure.top(); y <= figure.bottom(); ++y)
             for (int x = 0; x < size; ++x)
                 if (!nearlyEqual(image.pixel(x, y), mirrored.pixel(x, y)))
-                    QFAIL(qPrintable(QStringLiteral("pixel (%1, %2) %3 differs from its mirror %4").arg(x).arg(y).arg(image.pixel(x, y), 8, 16).arg(mirrored.pixel(x, y), 8, 16)));
+                    QFAIL(qPrintable(QStringLiteral("pixel (%1, %2) %3 differs from its mirror %4")
+                                         .arg(x)
+                                         .arg(y)
+                                         .arg(image.pixel(x, y), 8, 16)
+                                         .arg(mirrored.pixel(x, y), 8, 16)));
     }
 
     // The body's outline runs along whole pixel rows and columns: pure teal, no blurred fringe.
@@ -113,7 +119,8 @@ private slots:
         for (int y = 0; y < size; ++y) {
             const QRgb pixel = image.pixel(middle, y);
             const bool black = pixel == qRgb(0, 0, 0);
-            QVERIFY2(black || isTeal(pixel), qPrintable(QStringLiteral("blurred pixel at row %1: %2").arg(y).arg(pixel, 8, 16)));
+            QVERIFY2(black || isTeal(pixel),
+                     qPrintable(QStringLiteral("blurred pixel at row %1: %2").arg(y).arg(pixel, 8, 16)));
             tealRows += isTeal(pixel) ? 1 : 0;
         }
         QVERIFY(isTeal(image.pixel(middle, figure.top())));
@@ -149,9 +156,15 @@ private slots:
         const int leftMargin = figure.left();
         const int rightMargin = size - 1 - figure.right();
         QVERIFY2(leftMargin >= 1 && rightMargin >= 1 && figure.top() >= 1 && figure.bottom() <= size - 2,
-                 qPrintable(QStringLiteral("the vehicle spans %1,%2 to %3,%4").arg(figure.left()).arg(figure.top()).arg(figure.right()).arg(figure.bottom())));
-        QVERIFY2(qAbs(leftMargin - rightMargin) <= 1, qPrintable(QStringLiteral("margins %1 and %2").arg(leftMargin).arg(rightMargin)));
-        QVERIFY2(figure.width() >= size * 2 / 3, qPrintable(QStringLiteral("the vehicle is %1 of %2 px wide").arg(figure.width()).arg(size)));
+                 qPrintable(QStringLiteral("the vehicle spans %1,%2 to %3,%4")
+                                .arg(figure.left())
+                                .arg(figure.top())
+                                .arg(figure.right())
+                                .arg(figure.bottom())));
+        QVERIFY2(qAbs(leftMargin - rightMargin) <= 1,
+                 qPrintable(QStringLiteral("margins %1 and %2").arg(leftMargin).arg(rightMargin)));
+        QVERIFY2(figure.width() >= size * 2 / 3,
+                 qPrintable(QStringLiteral("the vehicle is %1 of %2 px wide").arg(figure.width()).arg(size)));
     }
 
     // The scalable icon carries the same figure as the largest PNG: every outline it names lies on

@@ -24,8 +24,7 @@ constexpr RealMillis Loaded = 1000; // real time the form loads at: any origin w
 struct TestHost {
     explicit TestHost(bool checkpoints = false, std::optional<ReplayScript> watch = std::nullopt)
         : game(watch ? MidEnd(Loaded, box(), std::move(*watch)) : MidEnd(Loaded, box(), {&sink, checkpoints}))
-    {
-    }
+    {}
 
     MidEnd::ShowBox box()
     {
@@ -123,8 +122,8 @@ TEST(MidEnd, RealTimeGoesOntoTheVirtualClock)
          600, "Ready", "menu mnuStart\nwait 600\n"},
         {"the ticks due before a key run first, and the key is recorded at its time",
          [](TestHost& h) { EXPECT_TRUE(h.game.key(Loaded + 800, 37, 1)); }, 800, "Ready", "wait 800\nkey 37 1\n"},
-        {"a late key after a stall runs one tick, not a burst",
-         [](TestHost& h) { h.game.key(Loaded + 10000, 38, 0); }, 600, "Ready", "wait 600\nkey 38 0\n"},
+        {"a late key after a stall runs one tick, not a burst", [](TestHost& h) { h.game.key(Loaded + 10000, 38, 0); },
+         600, "Ready", "wait 600\nkey 38 0\n"},
         {"the close button runs no tick first",
          [](TestHost& h) {
              h.game.close(Loaded + 700);
@@ -201,8 +200,8 @@ TEST(MidEnd, TimeLeftOutCountsOnce)
         RealMillis countdownTick; // real time the tick due at virtual 600 comes
     } cases[] = {
         {"the box alone", nullptr, std::nullopt, Loaded + 5600},
-        {"hidden under the box, shown again 5 s after it",
-         [](MidEnd& game) { game.setHidden(Loaded + 100, true); }, Loaded + 10050, Loaded + 10600},
+        {"hidden under the box, shown again 5 s after it", [](MidEnd& game) { game.setHidden(Loaded + 100, true); },
+         Loaded + 10050, Loaded + 10600},
         {"hidden and shown again under the box",
          [](MidEnd& game) {
              game.setHidden(Loaded + 100, true);
@@ -320,9 +319,9 @@ TEST(MidEnd, TheFrameAlwaysShowsTheSceneAndSaysWhereItChanged)
     const struct {
         const char* what;
         std::function<void(TestHost&)> play;
-        bool renders;   // render() says it drew
-        int dirtyArea;  // device pixels it says it drew then, -1 for some but not all
-        int width;      // the frame's, in device pixels
+        bool renders;  // render() says it drew
+        int dirtyArea; // device pixels it says it drew then, -1 for some but not all
+        int width;     // the frame's, in device pixels
     } cases[] = {
         {"the first render draws it whole", [](TestHost&) {}, true, 441 * 425, 441},
         {"nothing changed, nothing drawn", [](TestHost& h) { h.game.render(); }, false, 0, 441},
@@ -385,8 +384,7 @@ TEST(MidEnd, AWatchedRecordingPlaysAsRecorded)
     ASSERT_TRUE(script);
     TestHost watcher(false, std::move(script));
     watcher.boxTakes = 3000;
-    EXPECT_EQ(watcher.game.menuState(),
-              (MenuState{{false, false, true, false, false}, true, false})); // only Quit
+    EXPECT_EQ(watcher.game.menuState(), (MenuState{{false, false, true, false, false}, true, false})); // only Quit
     watcher.runUntil(Loaded + 3000);
     EXPECT_FALSE(watcher.game.key(watcher.real, 38, 0));
     EXPECT_FALSE(watcher.game.menu(watcher.real, MenuName::mnuRestart));
@@ -422,7 +420,6 @@ TEST(MidEnd, AWatchThatRunsOutMidGameAsksForNoMoreCalls)
     EXPECT_EQ(watcher.game.virtualNow(), 3000u);
     EXPECT_EQ(watcher.game.deadline(), std::nullopt);
 }
-
 
 // A game played live past its lost-game box, answered, and on a little: its recording, and the
 // virtual time its box came up at.
@@ -538,13 +535,14 @@ TEST(MidEnd, TheWatchControlsLandWhereTheReplayCutThereStands)
         {"to the end", [](TestHost& h) { h.game.watchJumpToEnd(h.real); }, length, false, 0},
         {"the keys: Right twice, Left, Space, then a step",
          [](TestHost& h) {
-             for (const std::int16_t code : {std::int16_t{39}, std::int16_t{39}, std::int16_t{37}, std::int16_t{32},
-                                             std::int16_t{190}})
+             for (const std::int16_t code :
+                  {std::int16_t{39}, std::int16_t{39}, std::int16_t{37}, std::int16_t{32}, std::int16_t{190}})
                  EXPECT_TRUE(h.game.key(h.real, code, 0)) << code;
              EXPECT_FALSE(h.game.key(h.real, 38, 0)); // the recorded game's keys are not the watcher's
          },
          5050, true, 0},
-        {"Home and End", [](TestHost& h) {
+        {"Home and End",
+         [](TestHost& h) {
              h.game.key(h.real, 35, 0);
              h.game.key(h.real, 36, 0);
          },

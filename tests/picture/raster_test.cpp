@@ -109,12 +109,18 @@ TEST(Raster, ElementsDrawOnThePixelsTheirTwipsGive)
         std::vector<Probe> probes;
     };
     const Row rows[] = {
-        {"the start road edges reach their ends", [](Scene&) {},
+        {"the start road edges reach their ends",
+         [](Scene&) {},
          {{256, 88, GreenRgb}, {440, 208, GreenRgb}, {192, 88, GreenRgb}, {0, 208, GreenRgb}}},
         {"an outline lies on Left and Left + Width - 15, one pixel wide",
          [](Scene& s) { s.BigObstacle[0].Visible = true; }, // pixels 200..216, 72..104
-         {{200, 90, BrownRgb}, {216, 90, BrownRgb}, {217, 90, BlackRgb}, {208, 72, BrownRgb}, {208, 104, BrownRgb},
-          {208, 105, BlackRgb}, {201, 90, BlackRgb}}},
+         {{200, 90, BrownRgb},
+          {216, 90, BrownRgb},
+          {217, 90, BlackRgb},
+          {208, 72, BrownRgb},
+          {208, 104, BrownRgb},
+          {208, 105, BlackRgb},
+          {201, 90, BlackRgb}}},
         {"positions round down also left of and above the window",
          [](Scene& s) {
              s.BigObstacle[0].Visible = true;
@@ -124,9 +130,16 @@ TEST(Raster, ElementsDrawOnThePixelsTheirTwipsGive)
          {{0, 10, BlackRgb}, {5, 0, BlackRgb}, {15, 10, BrownRgb}, {5, 31, BrownRgb}}},
         {"a small obstacle has a two-pixel outline inside its box",
          [](Scene& s) { s.Obstacle[0].Visible = true; }, // pixels 192..208, 72..104
-         {{192, 90, DarkRedRgb}, {193, 90, DarkRedRgb}, {194, 90, BlackRgb}, {208, 90, DarkRedRgb},
-          {207, 90, DarkRedRgb}, {206, 90, BlackRgb}, {209, 90, BlackRgb}, {200, 73, DarkRedRgb},
-          {200, 74, BlackRgb}, {200, 103, DarkRedRgb}}},
+         {{192, 90, DarkRedRgb},
+          {193, 90, DarkRedRgb},
+          {194, 90, BlackRgb},
+          {208, 90, DarkRedRgb},
+          {207, 90, DarkRedRgb},
+          {206, 90, BlackRgb},
+          {209, 90, BlackRgb},
+          {200, 73, DarkRedRgb},
+          {200, 74, BlackRgb},
+          {200, 103, DarkRedRgb}}},
         {"a big obstacle is drawn over a small one",
          [](Scene& s) {
              s.Obstacle[0].Visible = true;
@@ -209,8 +222,8 @@ TEST(Raster, JoiningLinesMeetTheRectanglesCornerPixels)
     const Picture picture{Scene()};
     std::vector<Probe> probes;
     // Player1's corners, then Player6's, and the black just past Player1's right and bottom sides.
-    for (const Point p : {Point{192, 384}, {256, 384}, {192, 408}, {256, 408}, {200, 376}, {248, 376}, {200, 392},
-                          {248, 392}})
+    for (const Point p :
+         {Point{192, 384}, {256, 384}, {192, 408}, {256, 408}, {200, 376}, {248, 376}, {200, 392}, {248, 392}})
         probes.push_back({p.x, p.y, TealRgb});
     probes.push_back({257, 396, BlackRgb});
     probes.push_back({224, 409, BlackRgb});
@@ -242,9 +255,9 @@ TEST(Raster, StartCaptionsAreTextInsideTheirBoxesAndNowhereElse)
         EXPECT_GT(picture.count(box, [](Rgb p) { return isTextGrey(p) && (p & 0xFF) >= 160; }), 8)
             << "box at " << box.left << ", " << box.top;
     // "0" stays in the score's first cell.
-    EXPECT_EQ(picture.count(Area{ScoreBox.left + 10, ScoreBox.top + 1, ScoreBox.right - 1, ScoreBox.bottom - 1},
-                            isTextGrey),
-              0);
+    EXPECT_EQ(
+        picture.count(Area{ScoreBox.left + 10, ScoreBox.top + 1, ScoreBox.right - 1, ScoreBox.bottom - 1}, isTextGrey),
+        0);
     const Area boxes[] = {ShieldBox, ScoreBox, High1Box, HighBox};
     int outside = 0;
     for (int y = 0; y < ClientHeight; ++y)
@@ -323,8 +336,8 @@ TEST(Raster, MessageLinesAreCentredOnWholeCells)
             }
             EXPECT_TRUE(left >= want.left && left < want.left + CellWidthTolerance && right <= want.right &&
                         right > want.right - CellWidthTolerance)
-                << row.caption << ": line " << line << " spans " << left << ".." << right << ", its cells "
-                << want.left << ".." << want.right;
+                << row.caption << ": line " << line << " spans " << left << ".." << right << ", its cells " << want.left
+                << ".." << want.right;
         }
     }
 }

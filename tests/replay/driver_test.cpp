@@ -10,11 +10,11 @@
 #include <vector>
 
 #include "files/atomicfile.h"
-#include "script/dump.h"
-#include "picture/raster.h"
-#include "midend/virtualclock.h"
 #include "game/form.h"
 #include "headless/driver.h"
+#include "midend/virtualclock.h"
+#include "picture/raster.h"
+#include "script/dump.h"
 
 namespace farvane::replay {
 namespace {
@@ -53,8 +53,7 @@ TEST(ReplayErrors, ABadLineStopsTheRunBeforeItStarts)
     EXPECT_EQ(replay.result.exitStatus, 2);
     EXPECT_FALSE(replay.result.finalScene.has_value());
     EXPECT_EQ(replay.out, "") << "not even the dump before the bad line";
-    EXPECT_EQ(replay.err,
-              "-:3: wait: MS \"5s\" is not a number; expected decimal digits with an optional leading -\n");
+    EXPECT_EQ(replay.err, "-:3: wait: MS \"5s\" is not a number; expected decimal digits with an optional leading -\n");
 }
 
 TEST(ReplayErrors, MessagesNameTheFileAsGiven)
@@ -65,7 +64,8 @@ TEST(ReplayErrors, MessagesNameTheFileAsGiven)
     std::ostringstream out;
     std::ostringstream err;
     EXPECT_EQ(runScriptFile(path, in, out, err).exitStatus, 2);
-    EXPECT_EQ(err.str(), path + ":3: unknown command \"jump\"; expected wait, tick, key, menu, close, close-at-box or dump\n");
+    EXPECT_EQ(err.str(),
+              path + ":3: unknown command \"jump\"; expected wait, tick, key, menu, close, close-at-box or dump\n");
     std::remove(path.c_str());
 }
 
@@ -206,7 +206,8 @@ TEST(ReplayEnd, CloseAtBoxEndsWithTheSceneTheBoxCameUpOver)
     ASSERT_TRUE(host.atBox.has_value());
 
     const Replay replay = replayOf("menu mnuStart\nclose-at-box\nwait 10000\ndump\n");
-    EXPECT_EQ(replay.out, "{\"msgbox\": {\"prompt\": \"You Lose!\", \"title\": \"Muahahahaa\"}}\n{\"end\": {\"t\": 6600}}\n");
+    EXPECT_EQ(replay.out,
+              "{\"msgbox\": {\"prompt\": \"You Lose!\", \"title\": \"Muahahahaa\"}}\n{\"end\": {\"t\": 6600}}\n");
     ASSERT_TRUE(replay.result.finalScene.has_value());
     auto pixels = [](const Scene& scene) {
         FrameBuffer frame;
@@ -238,8 +239,14 @@ TEST(JsonOutput, NumbersAreWholeOrShortest)
     const struct {
         float value;
         const char* text;
-    } rows[] = {{2880.0f, "2880"}, {-945.0f, "-945"}, {0.5f, "0.5"}, {0.1f, "0.1"}, {-0.0f, "0"},
-                {1e20f, "100000002004087734272"}, {16777216.0f, "16777216"}, {1.25e-6f, "1.25e-06"}};
+    } rows[] = {{2880.0f, "2880"},
+                {-945.0f, "-945"},
+                {0.5f, "0.5"},
+                {0.1f, "0.1"},
+                {-0.0f, "0"},
+                {1e20f, "100000002004087734272"},
+                {16777216.0f, "16777216"},
+                {1.25e-6f, "1.25e-06"}};
     for (const auto& row : rows) {
         std::string out;
         appendJsonNumber(out, row.value);
@@ -259,7 +266,8 @@ TEST(JsonOutput, StringsAreEscaped)
 TEST(OutputFile, AStopSignalWaitsUntilTheTargetIsWholeOrUntouched)
 {
     static volatile std::sig_atomic_t caught = 0;
-    struct sigaction action {}, saved {};
+    struct sigaction action {
+    }, saved{};
     action.sa_handler = [](int) { caught = 1; };
     ASSERT_EQ(::sigaction(SIGTERM, &action, &saved), 0);
     const std::filesystem::path folder = std::filesystem::path(testing::TempDir()) / "farvane-signal";

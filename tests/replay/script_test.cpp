@@ -35,7 +35,7 @@ ScriptError failure(std::string_view text)
 TEST(ScriptReader, ReadsEveryCommandWithItsArguments)
 {
     const Parsed script = parsed("wait 50\ntick Timer2 4\ntick Timer1\nkey 37 1\nkey -5\n"
-                                       "menu mnuAbout\nclose\ndump\n");
+                                 "menu mnuAbout\nclose\ndump\n");
     ASSERT_EQ(script.commands.size(), 8u);
     EXPECT_EQ(script.commands[0].kind, CommandKind::Wait);
     EXPECT_EQ(script.commands[0].amount, 50);
@@ -57,8 +57,7 @@ TEST(ScriptReader, ReadsEveryCommandWithItsArguments)
 
 TEST(ScriptReader, EveryMenuEntryByItsName)
 {
-    const Parsed script =
-        parsed("menu mnuStart\nmenu mnuRestart\nmenu mnuQuit\nmenu mnuHow\nmenu mnuAbout\n");
+    const Parsed script = parsed("menu mnuStart\nmenu mnuRestart\nmenu mnuQuit\nmenu mnuHow\nmenu mnuAbout\n");
     ASSERT_EQ(script.commands.size(), 5u);
     EXPECT_EQ(script.commands[0].menu, MenuName::mnuStart);
     EXPECT_EQ(script.commands[1].menu, MenuName::mnuRestart);
@@ -98,7 +97,8 @@ TEST(ScriptReader, ACarriageReturnNotBeforeLfIsPartOfTheWord)
               "unknown command \"dump\\x0ddump\"; expected wait, tick, key, menu, close, close-at-box or dump" + hint);
     EXPECT_EQ(failure("menu mnuStart\rwait 100\rdump\r").message,
               "menu: extra argument \"100\\x0ddump\\x0d\"; usage: menu ENTRY" + hint);
-    EXPECT_EQ(failure("dump\r").message, "unknown command \"dump\\x0d\"; expected wait, tick, key, menu, close, close-at-box or dump" + hint);
+    EXPECT_EQ(failure("dump\r").message,
+              "unknown command \"dump\\x0d\"; expected wait, tick, key, menu, close, close-at-box or dump" + hint);
 }
 
 // File names in messages stay on one line and say which bytes they hold; UTF-8 stays readable.
@@ -121,7 +121,8 @@ TEST(ScriptErrors, FileNamesArePrintedWithUnprintableBytesEscaped)
 
 TEST(ScriptReader, NamesAreCaseSensitive)
 {
-    EXPECT_EQ(failure("Dump\n").message, "unknown command \"Dump\"; expected wait, tick, key, menu, close, close-at-box or dump");
+    EXPECT_EQ(failure("Dump\n").message,
+              "unknown command \"Dump\"; expected wait, tick, key, menu, close, close-at-box or dump");
     EXPECT_EQ(failure("tick timer1\n").message, "tick: unknown timer \"timer1\"; expected Timer1 or Timer2");
     EXPECT_EQ(failure("menu mnustart\n").message,
               "menu: unknown entry \"mnustart\"; expected mnuStart, mnuRestart, mnuQuit, mnuHow or mnuAbout");
@@ -195,8 +196,8 @@ TEST(ScriptErrors, HugeNumbersAreOutOfRangeNotWrappedAround)
 TEST(ScriptNumbers, RangeEndsMinusZeroAndLeadingZerosAreTaken)
 {
     const Parsed script = parsed("wait 0\nwait 2147483647\ntick Timer1 1\ntick Timer1 1000000000\n"
-                                       "key -32768 0\nkey 32767 7\nwait -0\nwait 00000000000000000000000042\n"
-                                       "key -0037\n");
+                                 "key -32768 0\nkey 32767 7\nwait -0\nwait 00000000000000000000000042\n"
+                                 "key -0037\n");
     ASSERT_EQ(script.commands.size(), 9u);
     EXPECT_EQ(script.commands[0].amount, 0);
     EXPECT_EQ(script.commands[1].amount, 2147483647);
@@ -278,10 +279,12 @@ TEST(ScriptLines, AreReadInPiecesWithBoundedMemory)
 TEST(ScriptLines, NulAndOtherBytesAreQuotedInTheMessage)
 {
     const std::string nul("du\0mp\n", 6);
-    EXPECT_EQ(failure(nul).message, "unknown command \"du\\x00mp\"; expected wait, tick, key, menu, close, close-at-box or dump");
+    EXPECT_EQ(failure(nul).message,
+              "unknown command \"du\\x00mp\"; expected wait, tick, key, menu, close, close-at-box or dump");
     EXPECT_EQ(failure("wait \xff\"\\\n").message,
               "wait: MS \"\\xff\\\"\\\\\" is not a number; expected decimal digits with an optional leading -");
-    EXPECT_EQ(failure("dump\f\n").message, "unknown command \"dump\\x0c\"; expected wait, tick, key, menu, close, close-at-box or dump")
+    EXPECT_EQ(failure("dump\f\n").message,
+              "unknown command \"dump\\x0c\"; expected wait, tick, key, menu, close, close-at-box or dump")
         << "only spaces and tabs separate words";
 }
 
@@ -298,11 +301,17 @@ TEST(ScriptLimits, AByteOrderMarkAtTheStartAndTheCommandCap)
         std::string message;
     };
     const Row rows[] = {
-        {"\xEF\xBB\xBF" "dump\r\n", MaxCommands, 1, 0, ""},
+        {"\xEF\xBB\xBF"
+         "dump\r\n",
+         MaxCommands, 1, 0, ""},
         {"\xEF\xBB\xBF", MaxCommands, 0, 0, ""},
-        {"\xEF\xBB" "dump\n", MaxCommands, 0, 1, "unknown command \"\\xef\\xbbdump\"" + unknown},
+        {"\xEF\xBB"
+         "dump\n",
+         MaxCommands, 0, 1, "unknown command \"\\xef\\xbbdump\"" + unknown},
         {"\xEF", MaxCommands, 0, 1, "unknown command \"\\xef\"" + unknown},
-        {"dump\n\xEF\xBB\xBF" "dump\n", MaxCommands, 0, 2, "unknown command \"\\xef\\xbb\\xbfdump\"" + unknown},
+        {"dump\n\xEF\xBB\xBF"
+         "dump\n",
+         MaxCommands, 0, 2, "unknown command \"\\xef\\xbb\\xbfdump\"" + unknown},
         {"dump\n# note\n\ndump\ndump", 3, 3, 0, ""},
         {"dump\n# note\n\ndump\ndump\n\ndump\n", 3, 0, 7, "more than 3 commands"},
     };
@@ -325,8 +334,8 @@ TEST(ScriptLimits, AByteOrderMarkAtTheStartAndTheCommandCap)
 // Every kind of command, at the edges of its ranges, reads back from its own line unchanged.
 TEST(ScriptLanguage, EveryCommandRoundTripsThroughFormatAndParse)
 {
-    auto make = [](CommandKind kind, std::int64_t amount = 0, std::int16_t shift = 0, TimerName timer = TimerName::Timer1,
-                   MenuName menu = MenuName::mnuStart) {
+    auto make = [](CommandKind kind, std::int64_t amount = 0, std::int16_t shift = 0,
+                   TimerName timer = TimerName::Timer1, MenuName menu = MenuName::mnuStart) {
         Command c;
         c.kind = kind;
         c.amount = amount;

@@ -22,11 +22,29 @@ TEST(JsonCheck, TakesTheDriversLineShapes)
 
 TEST(JsonCheck, RefusesBrokenOrNonObjectLines)
 {
-    for (const std::string_view line :
-         {"", "[]", "1", "\"s\"", "{", "{\"a\": 1", "{\"a\" 1}", "{\"a\": 1,}", "{\"a\": [1, 2,]}", "{a: 1}",
-          "{\"a\": nan}", "{\"a\": inf}", "{\"a\": -}", "{\"a\": 01}", "{\"a\": 1.}", "{\"a\": .5}",
-          "{\"a\": +1}", "{\"a\": \"tab\there\"}", "{\"a\": \"\\x41\"}", "{\"a\": \"\\u12\"}", "{\"a\": 1} {}",
-          "{\"a\": 1}x", "{\"a\": True}"})
+    for (const std::string_view line : {"",
+                                        "[]",
+                                        "1",
+                                        "\"s\"",
+                                        "{",
+                                        "{\"a\": 1",
+                                        "{\"a\" 1}",
+                                        "{\"a\": 1,}",
+                                        "{\"a\": [1, 2,]}",
+                                        "{a: 1}",
+                                        "{\"a\": nan}",
+                                        "{\"a\": inf}",
+                                        "{\"a\": -}",
+                                        "{\"a\": 01}",
+                                        "{\"a\": 1.}",
+                                        "{\"a\": .5}",
+                                        "{\"a\": +1}",
+                                        "{\"a\": \"tab\there\"}",
+                                        "{\"a\": \"\\x41\"}",
+                                        "{\"a\": \"\\u12\"}",
+                                        "{\"a\": 1} {}",
+                                        "{\"a\": 1}x",
+                                        "{\"a\": True}"})
         EXPECT_FALSE(IsJsonObject(line)) << line;
 }
 

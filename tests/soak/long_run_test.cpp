@@ -58,8 +58,8 @@ TEST(LongRun, FrenzyGoesOnPastTheLargestScoreStepAndTheScoreKeepsEveryDigit)
         program.clock.sync();
         expected.tick();
         frenzyTicks += frenzy ? 1 : 0;
-        ASSERT_EQ(program.form.lblScore.Caption, std::to_string(expected.score)) << "after " << frenzyTicks
-                                                                                 << " frenzy ticks";
+        ASSERT_EQ(program.form.lblScore.Caption, std::to_string(expected.score))
+            << "after " << frenzyTicks << " frenzy ticks";
         ASSERT_EQ(program.form.ScoreStep, expected.step) << "after " << frenzyTicks << " frenzy ticks";
         if (frenzyTicks == 65) {
             EXPECT_EQ(program.form.ScoreStep, 32761);

@@ -146,8 +146,7 @@ private:
                 verdict.expect(form().BigObstacle[i].Top == before.BigObstacle[i].Top &&
                                    form().BigObstacle[i].Left == before.BigObstacle[i].Left,
                                "below 800 points the big obstacles do not move");
-        verdict.expect(form().Steer == before.Steer && form().LeftEdge == before.LeftEdge,
-                       "a game tick never steers");
+        verdict.expect(form().Steer == before.Steer && form().LeftEdge == before.LeftEdge, "a game tick never steers");
     }
 
     void checkCountdownTick(const Veskara& before)
@@ -159,17 +158,13 @@ private:
         switch (before.CountdownStep) {
         case 0:
         case 1:
-        case 2:
-            expected.lblReady.Caption = words[before.CountdownStep];
-            break;
+        case 2: expected.lblReady.Caption = words[before.CountdownStep]; break;
         case 3:
             expected.lblReady.Caption.clear();
             expected.Timer1.Enabled = true;
             expected.Timer2.Enabled = false;
             break;
-        default:
-            ++tally.strayTicks;
-            break;
+        default: ++tally.strayTicks; break;
         }
         verdict.expect(Fingerprint(form()) == Fingerprint(expected),
                        "a countdown tick shows its word, and a stray tick changes nothing but CountdownStep");
@@ -222,8 +217,9 @@ private:
             expected.mnuHelp.Enabled = false;
             expected.mnuStart.Enabled = false;
             expected.Timer2.Enabled = true;
-            verdict.expect(Fingerprint(form()) == Fingerprint(expected), "Start only clears the label, "
-                                                                         "turns off Start and Help and the countdown on");
+            verdict.expect(Fingerprint(form()) == Fingerprint(expected),
+                           "Start only clears the label, "
+                           "turns off Start and Help and the countdown on");
             finish("Start");
         } else if (pick < 65) {
             if (!(form().mnuFile.Enabled && form().mnuRestart.Enabled))
@@ -296,8 +292,8 @@ TEST(Soak, RandomGamesKeepEveryInvariantAfterEveryEvent)
     std::cout << "soak: " << t.events << " events, " << soak.verdict.checkCount() << " invariant checks; "
               << t.gameTicks << " game ticks (" << t.bigObstacleTicks << " from 800 points, " << t.frenzyTicks
               << " in the frenzy), " << t.countdownTicks << " countdown ticks (" << t.strayTicks << " stray), "
-              << t.keys << " keys (" << t.steers << " steered), " << t.restarts << " restarts ("
-              << t.countdownRestarts << " during the countdown), " << t.boxes << " message boxes, " << t.programs
+              << t.keys << " keys (" << t.steers << " steered), " << t.restarts << " restarts (" << t.countdownRestarts
+              << " during the countdown), " << t.boxes << " message boxes, " << t.programs
               << " runs of the program, highest score " << t.highestScore << "\n";
     // The generator must reach every corner the invariants speak of, or the run proves little.
     EXPECT_GT(t.strayTicks, 0u);

@@ -15,7 +15,11 @@ constexpr std::array<std::int16_t, 12> BigFallSteps{0, 180, 240, 300, 360, 420, 
 constexpr std::int16_t ScoreStepMax = 32767;
 
 const std::array<std::string, 6> ReadyTexts{
-    "", "Ready", "Set", "Go!", "Use the Left and Right arrow keys to avoid running into the falling obstacles.",
+    "",
+    "Ready",
+    "Set",
+    "Go!",
+    "Use the Left and Right arrow keys to avoid running into the falling obstacles.",
     "Programmed By: Telmasc"};
 
 template <typename T, std::size_t N>
@@ -117,8 +121,8 @@ void CheckScene(const Scene& scene, Verdict& verdict)
                    "the player's six parts are all teal or all red");
 
     verdict.expect(scene.Timer1.Interval == 50 && scene.Timer2.Interval == 600, "the timers keep 50 and 600 ms");
-    verdict.expect(scene.mnuFile.Enabled && scene.mnuRestart.Enabled && scene.mnuQuit.Enabled &&
-                       scene.mnuHow.Enabled && scene.mnuAbout.Enabled,
+    verdict.expect(scene.mnuFile.Enabled && scene.mnuRestart.Enabled && scene.mnuQuit.Enabled && scene.mnuHow.Enabled &&
+                       scene.mnuAbout.Enabled,
                    "File, Restart, Quit, How To Play and About stay enabled");
     verdict.expect(scene.mnuHelp.Enabled || !scene.mnuStart.Enabled, "Start is never enabled while Help is not");
     verdict.expect(ShieldsShown(scene).value_or(0) > 0 || !scene.Timer1.Enabled,

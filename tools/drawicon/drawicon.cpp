@@ -25,7 +25,7 @@ namespace {
 
 // Every size a desktop asks the hicolor theme for, 16 px in a menu to 256 px in a launcher.
 constexpr std::array IconSizes{16, 22, 24, 32, 48, 64, 128, 256};
-constexpr int SvgSize = 256;    // the scalable icon uses the geometry of the largest PNG
+constexpr int SvgSize = 256;       // the scalable icon uses the geometry of the largest PNG
 constexpr double FigureFill = 0.8; // share of the icon's width the vehicle spans
 
 struct Point {
@@ -45,17 +45,13 @@ struct Figure {
     QColor colour;
 };
 
-Point pixel(float xTwips, float yTwips)
-{
-    return {xTwips / farvane::TwipsPerPixel, yTwips / farvane::TwipsPerPixel};
-}
+Point pixel(float xTwips, float yTwips) { return {xTwips / farvane::TwipsPerPixel, yTwips / farvane::TwipsPerPixel}; }
 
 // An outline's pixels run from Left to Left + Width - 15 (and likewise downwards).
 std::array<Point, 2> outline(const farvane::Shape& shape)
 {
     const float last = farvane::TwipsPerPixel;
-    return {pixel(shape.Left, shape.Top),
-            pixel(shape.Left + shape.Width - last, shape.Top + shape.Height - last)};
+    return {pixel(shape.Left, shape.Top), pixel(shape.Left + shape.Width - last, shape.Top + shape.Height - last)};
 }
 
 Segment segment(const farvane::Line& line) { return {pixel(line.X1, line.Y1), pixel(line.X2, line.Y2)}; }
@@ -168,8 +164,8 @@ QString svg(const Placed& icon)
     QTextStream out(&text);
     const int n = icon.size;
     out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-        << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << n << "\" height=\"" << n << "\" viewBox=\"0 0 "
-        << n << ' ' << n << "\">\n"
+        << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << n << "\" height=\"" << n << "\" viewBox=\"0 0 " << n
+        << ' ' << n << "\">\n"
         << "  <title>Farvane</title>\n"
         << "  <rect width=\"" << n << "\" height=\"" << n << "\" rx=\"" << icon.cornerRadius
         << "\" fill=\"#000000\"/>\n"
@@ -213,17 +209,18 @@ int main(int argc, char** argv)
         // With no more pixels a cell than the pen is wide the lines run into each other (and at 16 px
         // the figure would not even fit): such a size is the figure drawn twice as large, shrunk.
         const Placed placed = place(figure, size);
-        const QImage image = placed.cell > placed.pen && placed.span <= size * 9 / 10
-                                 ? render(placed)
-                                 : render(place(figure, 2 * size))
-                                       .scaled(size, size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        const QImage image =
+            placed.cell > placed.pen && placed.span <= size * 9 / 10
+                ? render(placed)
+                : render(place(figure, 2 * size)).scaled(size, size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         if (!image.save(path, "PNG")) {
             std::fprintf(stderr, "farvane-drawicon: cannot write %s\n", qPrintable(path));
             return 1;
         }
     }
     QFile file(dir + QStringLiteral("/farvane.svg"));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(svg(place(figure, SvgSize)).toUtf8()) < 0) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        file.write(svg(place(figure, SvgSize)).toUtf8()) < 0) {
         std::fprintf(stderr, "farvane-drawicon: cannot write %s\n", qPrintable(file.fileName()));
         return 1;
     }
