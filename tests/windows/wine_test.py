@@ -480,6 +480,26 @@ def installer(checks, linux_farvane, wine, setup):
                  f'status {status}, left: {sorted(everything() - before)[:5]}, key: {key()[:200]}')
 
 
+def source_files():
+    """The project's files and the date its builds carry: those git knows of and the last commit's
+    date in a checkout; outside one (an unpacked archive, or no git installed) every file but the
+    build folders', dated as scripts/windows.sh dates them there."""
+    if shutil.which('git'):
+        listed = subprocess.run(['git', 'ls-files', '-z', '--cached', '--others', '--exclude-standard'], cwd=ROOT,
+                                capture_output=True)
+        epoch = subprocess.run(['git', 'log', '-1', '--format=%ct'], cwd=ROOT, capture_output=True,
+                               text=True).stdout.strip()
+        if listed.returncode == 0 and epoch:
+            return [name for name in listed.stdout.decode().split('\0') if name], epoch
+    found = []
+    for top, folders, names in os.walk(ROOT):
+        if top == ROOT:
+            folders[:] = [name for name in folders if name != '.git' and not name.startswith('build')]
+        found += [os.path.relpath(os.path.join(top, name), ROOT) for name in names]
+    epoch = os.environ.get('SOURCE_DATE_EPOCH') or str(int(os.stat(os.path.join(ROOT, 'LICENSE')).st_mtime))
+    return found, epoch
+
+
 def same_bytes(checks, build):
     """A second build of the same sources, copied into a folder with spaces in its name, gives the
     same programs, zip and installer to the byte."""
@@ -489,17 +509,12 @@ def same_bytes(checks, build):
     if len(made) < 4:
         checks.check('the zip and the installer were made (scripts/windows.sh)', False, f'only {made}')
         return
-    listed = subprocess.run(['git', 'ls-files', '-z', '--cached', '--others', '--exclude-standard'], cwd=ROOT,
-                            capture_output=True)
-    epoch = subprocess.run(['git', 'log', '-1', '--format=%ct'], cwd=ROOT, capture_output=True, text=True).stdout.strip()
-    if listed.returncode != 0 or not epoch:
-        print('windows: the second build skipped, the sources are not in git')
-        return
+    sources, epoch = source_files()
     # Beside the first build, where a shared compile cache (CCACHE_BASEDIR) may serve it too.
     with tempfile.TemporaryDirectory(prefix='second build ', dir=build) as scratch:
         copy = os.path.join(scratch, 'farvane sources')
-        for name in listed.stdout.decode().split('\0'):
-            if name and os.path.isfile(os.path.join(ROOT, name)):
+        for name in sources:
+            if os.path.isfile(os.path.join(ROOT, name)):
                 os.makedirs(os.path.dirname(os.path.join(copy, name)), exist_ok=True)
                 shutil.copy2(os.path.join(ROOT, name), os.path.join(copy, name))
         done = subprocess.run([os.path.join(copy, 'scripts', 'windows.sh')], capture_output=True, text=True,
