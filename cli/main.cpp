@@ -116,6 +116,7 @@ std::optional<double> parseDecimal(const std::string& text, double low, double h
     return value;
 }
 
+#if defined(FARVANE_DESKTOP) || defined(FARVANE_WINDOWS)
 // Virtual time in seconds, exactly, as --from takes it: "42", "7.25".
 std::string secondsText(std::uint64_t ms)
 {
@@ -124,6 +125,7 @@ std::string secondsText(std::uint64_t ms)
         fraction.pop_back();
     return std::to_string(ms / 1000) + (fraction.empty() ? "" : "." + fraction);
 }
+#endif
 
 } // namespace
 

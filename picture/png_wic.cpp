@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <vector>
 
-#include <wincodec.h>
 #include <windows.h>
+#include <wincodec.h>
 
 namespace farvane {
 

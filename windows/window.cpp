@@ -12,8 +12,8 @@
 #include <unistd.h>
 #include <vector>
 
-#include <mmsystem.h>
 #include <windows.h>
+#include <mmsystem.h>
 
 #include "files/atomicfile.h"
 #include "files/win32text.h"

@@ -132,7 +132,6 @@ speed in another spelling|2|farvane: --speed needs a speed from 0.25 to 8|$FARVA
 speed without a number|2|farvane: --speed needs a number|$FARVANE --watch ../script.txt --speed
 from below 0|2|farvane: --from needs a time in seconds from 0 to the recording's length (such as 7.5), not "-1"|$FARVANE --watch ../script.txt --from -1
 from in another spelling|2|farvane: --from needs a time in seconds|$FARVANE --watch ../script.txt --speed 2 --from .5
-from past the end|2|farvane: --from 0.75 is past the end of ../script.txt, which lasts 0.7 seconds|$FARVANE --watch ../script.txt --from 0.75
 speed without a watch|2|farvane: --speed needs --watch|$FARVANE --script ../script.txt --speed 2
 from without a watch|2|farvane: --from needs --watch|$FARVANE --from 1
 EOF
@@ -173,6 +172,11 @@ if [[ $(unset QT_QPA_PLATFORM; "$farvane" --record r.txt 2>&1) == *'this build h
   [ "$failures" -eq 0 ]
   exit
 fi
+
+# --from past the recording's end is told once the recording has been read, which needs a window.
+table <<'EOF'
+from past the end|2|farvane: --from 0.75 is past the end of ../script.txt, which lasts 0.7 seconds|$FARVANE --watch ../script.txt --from 0.75
+EOF
 
 # Qt's own word on a missing runtime folder would come before the game's messages.
 export XDG_RUNTIME_DIR=$work/runtime
