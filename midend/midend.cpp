@@ -430,7 +430,7 @@ WatchPosition MidEnd::watchPosition() const
                          .over = watchOver()};
 }
 
-std::string watchText(const WatchPosition& position)
+std::string watchTimes(const WatchPosition& position)
 {
     const bool hours = position.length >= 3600000;
     const auto time = [hours](std::uint64_t ms) {
@@ -446,6 +446,11 @@ std::string watchText(const WatchPosition& position)
                 std::to_string(tenths % 10);
         return text;
     };
+    return time(position.at) + " / " + time(position.length);
+}
+
+std::string watchText(const WatchPosition& position)
+{
     // 0.25 and 0.5 as the fractions, any other speed in its shortest decimal.
     std::string speed;
     if (position.speed == 0.25)
@@ -457,7 +462,7 @@ std::string watchText(const WatchPosition& position)
         std::snprintf(digits, sizeof digits, "%g", position.speed);
         speed = digits;
     }
-    std::string text = time(position.at) + " / " + time(position.length) + ", " + speed + "\u00d7";
+    std::string text = watchTimes(position) + ", " + speed + "\u00d7";
     if (position.over)
         text += ", over";
     else if (position.paused)

@@ -75,6 +75,10 @@ struct WatchPosition {
     bool over = false; // the script has run out or its game has ended
 };
 
+// "0:07.5 / 0:42.0": the time a watch stands at and its length, in tenths of a second rounded
+// down, with hours when the length has any.
+std::string watchTimes(const WatchPosition& position);
+
 // "0:07.5 / 0:42.0, 2×, paused": where a watch stands, as a window's title shows it after the
 // caption. Tenths of a second, rounded down; hours when the length has any.
 std::string watchText(const WatchPosition& position);

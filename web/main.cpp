@@ -156,14 +156,14 @@ EMSCRIPTEN_KEEPALIVE const char* farvane_recording()
     return handOut(record ? record->text() + game->closingLines() : std::string());
 }
 // Where the watch stands: the clock and the length in virtual ms, the speed, whether paused and
-// whether over (1 or 0), one a line.
+// whether over (1 or 0), and the two times as the windows' titles show them, one a line.
 EMSCRIPTEN_KEEPALIVE const char* farvane_watch_position()
 {
     const farvane::WatchPosition at = game->watchPosition();
     char speed[32];
     std::snprintf(speed, sizeof speed, "%.17g", at.speed);
     return handOut(std::to_string(at.at) + '\n' + std::to_string(at.length) + '\n' + speed + '\n' +
-                   (at.paused ? '1' : '0') + '\n' + (at.over ? '1' : '0'));
+                   (at.paused ? '1' : '0') + '\n' + (at.over ? '1' : '0') + '\n' + farvane::watchTimes(at));
 }
 // The watch controls; each does nothing in a game of the player's own. A step may show the box.
 EMSCRIPTEN_KEEPALIVE void farvane_watch_pause(double now, int paused) { game->watchPause(now, paused != 0); }

@@ -24,7 +24,7 @@ export function testHook() {
     key: (code) => run('farvane_key', now(), code, 0),
     watchState: () => module._farvane_watch_state(),
     // The clock and the length (virtual ms), the speed, paused and over (1 or 0).
-    watchPosition: () => module.UTF8ToString(module._farvane_watch_position()).split('\n').map(Number),
+    watchPosition: () => module.UTF8ToString(module._farvane_watch_position()).split('\n').slice(0, 5).map(Number),
     now: () => game.testNow,
     busy: () => game.busy,
     boxOpen: () => box.open,

@@ -9,16 +9,6 @@ const timeText = document.getElementById('watchAt');
 const speedChoice = document.getElementById('watchSpeed');
 let paused = false;
 
-// "1:07.5": tenths of a second, rounded down; hours too when the recording has any.
-function clockText(ms, length) {
-  const tenths = Math.floor(ms / 100);
-  const seconds = Math.floor(tenths / 10);
-  const two = (n) => String(n).padStart(2, '0');
-  const minutes = Math.floor(seconds / 60);
-  const head = length >= 3600000 ? `${Math.floor(minutes / 60)}:${two(minutes % 60)}` : `${minutes}`;
-  return `${head}:${two(seconds % 60)}.${tenths % 10}`;
-}
-
 export function listenToWatchBar() {
   pauseButton.addEventListener('click', () => run('farvane_watch_pause', now(), paused ? 0 : 1));
   // Every move of the slider seeks, exactly: the picture follows the finger.
@@ -34,14 +24,14 @@ export function showWatchBar(watching) {
   bar.hidden = hide;
   if (hide) return toggled;
   const { module } = game;
-  const [at, length, speed, isPaused, over] =
-    module.UTF8ToString(module._farvane_watch_position()).split('\n').map(Number);
+  const fields = module.UTF8ToString(module._farvane_watch_position()).split('\n');
+  const [at, length, speed, isPaused, over] = fields.slice(0, 5).map(Number);
+  const text = fields[5]; // "0:07.5 / 1:00.5", as the windows' titles show it
   paused = isPaused === 1;
   pauseButton.textContent = paused ? 'Play' : 'Pause';
   pauseButton.disabled = over === 1;
   timeRange.max = length;
   timeRange.value = at;
-  const text = `${clockText(at, length)} / ${clockText(length, length)}`;
   if (timeText.textContent !== text) {
     timeText.textContent = text;
     timeRange.setAttribute('aria-valuetext', text);

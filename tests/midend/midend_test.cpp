@@ -74,6 +74,17 @@ void loseAtTheNextTick(MidEnd& game)
     game.formChanged();
 }
 
+// A game whose next tick, at real Loaded + 50, loses with a box that takes 5 s to answer, and a
+// stray countdown that ticks at virtual 600.
+void loseWithTheCountdownOn(TestHost& host)
+{
+    host.boxTakes = 5000;
+    host.game.form().mnuStart_Click();
+    loseAtTheNextTick(host.game);
+    host.game.form().Timer2.Enabled = true;
+    host.game.formChanged();
+}
+
 std::string recorded(const TestHost& host) { return host.sink.text() + host.game.closingLines(); }
 
 std::string headlessDump(const std::string& script)
@@ -166,12 +177,8 @@ TEST(MidEnd, TheBoxHoldsTheClockAndTheRecordEndsAtIt)
     };
     for (const auto& row : cases) {
         TestHost host;
-        host.boxTakes = 5000;
         host.closeAtBox = row.closeAtBox;
-        host.game.form().mnuStart_Click();
-        loseAtTheNextTick(host.game);
-        host.game.form().Timer2.Enabled = true;
-        host.game.formChanged();
+        loseWithTheCountdownOn(host);
         EXPECT_EQ(host.game.deadline(), std::optional(Loaded + 50)) << row.what;
         host.game.key(host.real = Loaded + 50, 38, 0);
         EXPECT_EQ(host.boxes, std::vector<std::string>{"You Lose!"}) << row.what;
@@ -211,12 +218,8 @@ TEST(MidEnd, TimeLeftOutCountsOnce)
     };
     for (const auto& row : cases) {
         TestHost host;
-        host.boxTakes = 5000;
         host.underBox = row.underBox;
-        host.game.form().mnuStart_Click();
-        loseAtTheNextTick(host.game);
-        host.game.form().Timer2.Enabled = true;
-        host.game.formChanged();
+        loseWithTheCountdownOn(host);
         host.runUntil(Loaded + 50);
         ASSERT_EQ(host.boxes.size(), 1u) << row.what;
         if (row.shownAgain) {
